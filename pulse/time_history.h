@@ -1,0 +1,27 @@
+// The time-history file: one line per sample, " %14.6e \t %12.4e \r\n" with
+// three-digit exponents, correctly rounded and independent of the C locale.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "pulse/output_sink.h"
+#include "pulse/pulse_series.h"
+
+namespace korvex {
+
+// Every line has this many bytes. NaN and infinities are spelled "nan",
+// "inf" and "-inf", right-aligned in the same fields, so the size holds for
+// them too.
+inline constexpr std::size_t kTimeHistoryLineSize = 33;
+
+// Writes the line for one sample into out[0 .. kTimeHistoryLineSize).
+void formatTimeHistoryLineTo(char* out, double time, double amplitude);
+
+std::string formatTimeHistoryLine(double time, double amplitude);
+
+// One sink write per line, lines 0 to count - 1 in order. A failure of the
+// sink propagates unchanged and stops the writer at that line.
+void writeTimeHistory(OutputSink& sink, const PulseSeries& series);
+
+}  // namespace korvex
