@@ -11,7 +11,9 @@
 namespace korvex {
 
 FileError::FileError(std::string path, std::string reason)
-    : std::runtime_error(path + ": " + reason), path_(std::move(path)), reason_(std::move(reason)) {}
+    : std::runtime_error(path + ": " + reason),
+      path_(std::move(path)),
+      reason_(std::move(reason)) {}
 
 FileSink::FileSink(int fd, std::string name, bool ownsFd)
     : path_(std::move(name)), fd_(fd), ownsFd_(ownsFd), buffer_(new char[kBufferSize]) {}
@@ -77,6 +79,13 @@ void FileSink::write(const char* data, std::size_t size) {
     }
     std::memcpy(buffer_.get() + used_, data, size);
     used_ += size;
+}
+
+char* FileSink::reserve(std::size_t size) {
+    if (error_ != 0) fail(error_);
+    if (fd_ < 0) fail(EBADF);
+    if (size > kBufferSize - used_) flushBuffer();
+    return buffer_.get() + used_;
 }
 
 void FileSink::close() {

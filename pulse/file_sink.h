@@ -13,12 +13,12 @@ namespace korvex {
 // A file could not be created, written or closed. Carries the path and the
 // operating system's reason ("No space left on device").
 class FileError : public std::runtime_error {
-public:
+  public:
     FileError(std::string path, std::string reason);
     const std::string& path() const { return path_; }
     const std::string& reason() const { return reason_; }
 
-private:
+  private:
     std::string path_;
     std::string reason_;
 };
@@ -28,7 +28,7 @@ private:
 // a prefix of the bytes written. Destroyed without close(), it still stores
 // what it accepted, as far as it can, and reports nothing.
 class FileSink final : public OutputFile {
-public:
+  public:
     explicit FileSink(const std::string& path);  // throws FileError
     ~FileSink() override;
     FileSink(const FileSink&) = delete;
@@ -38,9 +38,11 @@ public:
     static std::unique_ptr<FileSink> standardOutput();
 
     void write(const char* data, std::size_t size) override;
+    char* reserve(std::size_t size) override;
+    void commit(std::size_t size) override { used_ += size; }
     void close() override;
 
-private:
+  private:
     FileSink(int fd, std::string name, bool ownsFd);
     void flushBuffer();
     void writeAll(const char* data, std::size_t size);

@@ -39,9 +39,9 @@ extern const double kPi;
 
 // Sample interval and count for the parameters, without generating samples.
 struct SamplePlan {
-    double dt = 0.0;        // in the selected time unit
-    int count = 0;          // what computePulseSeries returns
-    bool cut = false;       // the span held more than kMaxSamples samples
+    double dt = 0.0;   // in the selected time unit
+    int count = 0;     // what computePulseSeries returns
+    bool cut = false;  // the span held more than kMaxSamples samples
 };
 SamplePlan planSamples(const PulseParameters& params);
 

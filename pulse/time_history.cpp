@@ -19,7 +19,15 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-constexpr std::uint32_t kPow10Int[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+// Decade thresholds 1e-20 .. 1e30 for picking the decimal exponent; the
+// negative ones are the nearest doubles, and that is close enough: a value
+// put in the wrong decade by it rounds to the same digits either way.
+constexpr int kThresholdMin = -20;
+constexpr double kThreshold[] = {
+    1e-20, 1e-19, 1e-18, 1e-17, 1e-16, 1e-15, 1e-14, 1e-13, 1e-12, 1e-11, 1e-10, 1e-9, 1e-8,
+    1e-7,  1e-6,  1e-5,  1e-4,  1e-3,  1e-2,  1e-1,  1e0,   1e1,   1e2,   1e3,   1e4,  1e5,
+    1e6,   1e7,   1e8,   1e9,   1e10,  1e11,  1e12,  1e13,  1e14,  1e15,  1e16,  1e17, 1e18,
+    1e19,  1e20,  1e21,  1e22,  1e23,  1e24,  1e25,  1e26,  1e27,  1e28,  1e29,  1e30};
 
 // "e+ddd": always three exponent digits, which covers every double.
 char* putExponent(char* p, int e) {
@@ -31,122 +39,104 @@ char* putExponent(char* p, int e) {
     return p + 2;
 }
 
-// "d.<fraction digits>e<sign><3 digits>" for significand digits `r`
-// (exactly `digits` of them) and decimal exponent `e`. Returns the end.
-char* putScientific(char* p, std::uint32_t r, int digits, int e) {
-    // Fraction digits from the right, two at a time.
-    char* const fractionEnd = p + digits + 1;
-    char* q = fractionEnd;
-    int left = digits - 1;
-    while (left >= 2) {
-        const std::uint32_t pair = r % 100;
-        r /= 100;
-        q -= 2;
-        std::memcpy(q, kDigitPairs + 2 * pair, 2);
-        left -= 2;
-    }
-    if (left == 1) {
-        *--q = static_cast<char>('0' + r % 10);
-        r /= 10;
-    }
-    p[0] = static_cast<char>('0' + r);
-    p[1] = '.';
-    return putExponent(fractionEnd, e);
+void putPair(char* p, std::uint32_t v) {
+    std::memcpy(p, kDigitPairs + 2 * v, 2);
 }
 
 // Correctly rounded fallback: to_chars, with its exponent widened to three digits.
-char* putScientificSlow(char* p, double x, int digits) {
+void putScientificSlow(char* p, double x, int digits) {
     char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific,
-                                   digits - 1);
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific, digits - 1);
     const char* ePos = static_cast<const char*>(std::memchr(buf, 'e', res.ptr - buf));
     const std::size_t mantissaLen = static_cast<std::size_t>(ePos - buf);
     std::memcpy(p, buf, mantissaLen);
     int e = 0;
     std::from_chars(ePos + 2, res.ptr, e);
-    return putExponent(p + mantissaLen, ePos[1] == '-' ? -e : e);
+    putExponent(p + mantissaLen, ePos[1] == '-' ? -e : e);
 }
 
-// |x| in %.{digits-1}e form, without the sign. Fast path: scale by an exact
-// power of ten (one rounding), round to an integer, and fall back to the
-// exact formatter whenever that rounding error could matter (near ties).
-char* putMagnitude(char* p, double x, int digits) {
+// Writes |x| (finite, positive) as exactly `Digits` significant digits in
+// %e form with a three-digit exponent: Digits + 6 bytes. Fast path: scale by
+// an exact power of ten (one rounding) and round to an integer; whenever that
+// rounding error could decide the last digit (a near tie) the exact
+// formatter takes over.
+template <int Digits>
+void putMagnitude(char* p, double x) {
+    constexpr std::uint32_t lo = Digits == 7 ? 1'000'000 : 10'000;
+    constexpr std::uint32_t hi = lo * 10;
+
     if (x == 0.0) {
-        *p++ = '0';
-        *p++ = '.';
-        std::memset(p, '0', static_cast<std::size_t>(digits - 1));
-        p += digits - 1;
-        std::memcpy(p, "e+000", 5);
-        return p + 5;
+        std::memcpy(p, Digits == 7 ? "0.000000e+000" : "0.0000e+000", Digits + 6);
+        return;
     }
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
-    const int biased = static_cast<int>(bits >> 52);
-    if (biased == 0) return putScientificSlow(p, x, digits);  // subnormal
-
-    // floor(e2 * log10(2)): the decimal exponent, or one less than it.
-    const int e2 = biased - 1023;
+    const int e2 = static_cast<int>(bits >> 52) - 1023;
+    // floor(e2 * log10(2)) is the decimal exponent or one less than it.
     int e = (e2 * 78913) >> 18;
-    const double lo = kPow10Int[digits - 1];
-    const double hi = kPow10Int[digits];
-
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const int s = digits - 1 - e;
-        double y;
-        if (s >= 0 && s <= kMaxExactPow10) {
-            y = x * kPow10[s];
-        } else if (s < 0 && -s <= kMaxExactPow10) {
-            y = x / kPow10[-s];
-        } else {
-            return putScientificSlow(p, x, digits);
-        }
-        if (y >= hi) {
-            ++e;
-            continue;
-        }
-        // y is within half an ulp of the exact scaled value; only a fraction
-        // that close to one half leaves the rounding in doubt.
-        const double floorY = std::floor(y);
-        const double frac = y - floorY;  // exact: y >= 1
-        if (std::fabs(frac - 0.5) <= y * 0x1p-50) return putScientificSlow(p, x, digits);
-        std::uint32_t r = static_cast<std::uint32_t>(floorY) + (frac > 0.5 ? 1u : 0u);
-        if (r >= static_cast<std::uint32_t>(hi)) {  // 9.99...95 rounded up a decade
-            r = static_cast<std::uint32_t>(lo);
-            ++e;
-        }
-        return putScientific(p, r, digits, e);
+    const int s = Digits - 1 - e;
+    if (e + 1 < kThresholdMin || e + 1 > 30 || s > kMaxExactPow10 || s - 1 < -kMaxExactPow10) {
+        putScientificSlow(p, x, Digits);
+        return;
     }
-    return putScientificSlow(p, x, digits);
+    const bool up = x >= kThreshold[e + 1 - kThresholdMin];
+    e += up;
+    const int scale = s - up;
+    const double y = scale >= 0 ? x * kPow10[scale] : x / kPow10[-scale];
+
+    // y is within half an ulp of the exact scaled value; only a fraction
+    // that close to one half leaves the rounding in doubt.
+    const std::uint32_t floorY = static_cast<std::uint32_t>(y);
+    const double frac = y - static_cast<double>(floorY);  // exact
+    if (std::fabs(frac - 0.5) <= y * 0x1p-50) {
+        putScientificSlow(p, x, Digits);
+        return;
+    }
+    std::uint32_t r = floorY + (frac > 0.5 ? 1u : 0u);
+    if (r >= hi) {  // 9.99..96 rounded up a decade
+        r = lo;
+        ++e;
+    }
+    const std::uint32_t lead = r / lo;
+    std::uint32_t rest = r - lead * lo;
+    p[0] = static_cast<char>('0' + lead);
+    p[1] = '.';
+    if constexpr (Digits == 7) {
+        putPair(p + 2, rest / 10000);
+        rest %= 10000;
+        putPair(p + 4, rest / 100);
+        putPair(p + 6, rest % 100);
+    } else {
+        putPair(p + 2, rest / 100);
+        putPair(p + 4, rest % 100);
+    }
+    putExponent(p + Digits + 1, e);
 }
 
-// Right-aligns x in `width` bytes at `field`.
-void putField(char* field, int width, double x, int digits) {
-    char buf[32];
-    char* p = buf;
-    if (std::isnan(x)) {
+// Right-aligns x in a field one byte wider than its positive %e form, so
+// the first byte is the sign or a blank.
+template <int Digits>
+void putField(char* field, double x) {
+    constexpr int kWidth = Digits + 7;
+    if (!std::isfinite(x)) {
         // The sign of a NaN means nothing and differs between processors.
-        std::memcpy(p, "nan", 3);
-        p += 3;
-    } else {
-        if (std::signbit(x)) *p++ = '-';
-        if (std::isinf(x)) {
-            std::memcpy(p, "inf", 3);
-            p += 3;
-        } else {
-            p = putMagnitude(p, std::fabs(x), digits);
-        }
+        const char* text = std::isnan(x) ? "nan" : (x < 0 ? "-inf" : "inf");
+        const std::size_t len = std::strlen(text);
+        std::memset(field, ' ', kWidth - len);
+        std::memcpy(field + kWidth - len, text, len);
+        return;
     }
-    const int len = static_cast<int>(p - buf);
-    std::memset(field, ' ', static_cast<std::size_t>(width - len));
-    std::memcpy(field + (width - len), buf, static_cast<std::size_t>(len));
+    field[0] = std::signbit(x) ? '-' : ' ';
+    putMagnitude<Digits>(field + 1, std::fabs(x));
 }
 
 }  // namespace
 
 void formatTimeHistoryLineTo(char* out, double time, double amplitude) {
     out[0] = ' ';
-    putField(out + 1, 14, time, 7);
+    putField<7>(out + 1, time);  // 14 bytes
     std::memcpy(out + 15, " \t ", 3);
-    putField(out + 18, 12, amplitude, 5);
+    putField<5>(out + 18, amplitude);  // 12 bytes
     std::memcpy(out + 30, " \r\n", 3);
 }
 
@@ -157,10 +147,10 @@ std::string formatTimeHistoryLine(double time, double amplitude) {
 }
 
 void writeTimeHistory(OutputSink& sink, const PulseSeries& series) {
-    char line[kTimeHistoryLineSize];
     for (int i = 0; i < series.count; ++i) {
+        char* line = sink.reserve(kTimeHistoryLineSize);
         formatTimeHistoryLineTo(line, series.time[i], series.amplitude[i]);
-        sink.write(line, sizeof line);
+        sink.commit(kTimeHistoryLineSize);
     }
 }
 

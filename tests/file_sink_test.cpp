@@ -1,4 +1,5 @@
 #include "pulse/file_sink.h"
+#include "pulse/time_history.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class FileSinkTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("korvex_sink_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
@@ -59,6 +60,35 @@ TEST_F(FileSinkTest, KeepsWhatItAcceptedWhenNotClosed) {
     EXPECT_EQ(slurp(path), "kept");
 }
 
+TEST_F(FileSinkTest, TwoSampleSeriesMakesA66ByteFile) {
+    const fs::path path = dir_ / "pulse.txt";
+    const PulseParameters p{1.0, 0.0002, 0.0002, 10000.0, PulseType::HalfSine, TimeUnit::Seconds};
+    ASSERT_EQ(computePulseSeries(p), 2);
+    FileSink sink(path.string());
+    writeTimeHistory(sink, pulseSeries);
+    sink.close();
+    EXPECT_EQ(slurp(path),
+              "  0.000000e+000 \t  0.0000e+000 \r\n"
+              "  1.000000e-004 \t  1.0000e+000 \r\n");
+}
+
+TEST_F(FileSinkTest, MixedWritesAndLinesKeepTheirOrder) {
+    const fs::path path = dir_ / "mixed.txt";
+    FileSink sink(path.string());
+    std::string expected;
+    for (int i = 0; i < 100000; ++i) {  // several buffers' worth
+        if (i % 1000 == 0) {
+            sink.write("#", 1);
+            expected += "#";
+        }
+        formatTimeHistoryLineTo(sink.reserve(kTimeHistoryLineSize), i, -i);
+        sink.commit(kTimeHistoryLineSize);
+        expected += formatTimeHistoryLine(i, -i);
+    }
+    sink.close();
+    EXPECT_EQ(slurp(path), expected);
+}
+
 TEST_F(FileSinkTest, CannotCreateNamesPathAndReason) {
     const std::string path = (dir_ / "missing" / "out.txt").string();
     try {
@@ -95,6 +125,14 @@ TEST(FileSinkFullDiskTest, FullDeviceFailsWhileWritingLargeData) {
             for (int i = 0; i < 5000; ++i) sink.write(chunk.data(), chunk.size());
         },
         FileError);
+}
+
+TEST(FileSinkFullDiskTest, FullDeviceStopsTheWriter) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const PulseParameters p{1.0, 0.011, 10.0, 10000.0, PulseType::HalfSine, TimeUnit::Seconds};
+    ASSERT_EQ(computePulseSeries(p), 100000);
+    FileSink sink("/dev/full");
+    EXPECT_THROW(writeTimeHistory(sink, pulseSeries), FileError);
 }
 
 }  // namespace

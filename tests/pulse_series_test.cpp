@@ -39,28 +39,30 @@ TEST_P(SampleCount, FollowsTruncationAndLimits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SampleCount,
-    testing::Values(
-        CountCase{"seconds", params(1, 0.011, 0.1, 10000), 1000, false},
-        CountCase{"milliseconds", params(1, 11, 100, 10, kSine, kMs), 1000, false},
-        CountCase{"dense_ms", params(1, 11, 100, 10000, kSine, kMs), 1000000, false},
-        // 0.011 / 0.0001 is 109.99999999999999: truncated, not rounded.
-        CountCase{"span_is_pulse", params(1, 0.011, 0.005, 10000), 109, false},
-        CountCase{"rate_zero", params(1, 0.011, 0.1, 0), 0, false},
-        CountCase{"rate_negative", params(1, 0.011, 0.1, -10000), -1000, false},
-        CountCase{"small_negative", params(1, 0.00005, 0.00005, -10000), 0, false},
-        CountCase{"below_int_range", params(1, 0.011, 3e9, -1), 0, false},
-        CountCase{"nan_rate", params(1, 0.011, 0.1, kNaN), 0, false},
-        CountCase{"nan_total", params(1, 0.011, kNaN, 10000), 109, false},
-        CountCase{"nan_pulse", params(1, kNaN, 0.1, 10000), 0, false},
-        CountCase{"exactly_max", params(1, 0.011, 200, 10000), kMaxSamples, false},
-        CountCase{"max_plus_half", params(1, 0.011, 200.00005, 10000), kMaxSamples, false},
-        CountCase{"max_plus_two", params(1, 0.011, 200.0002, 10000), kMaxSamples, true},
-        CountCase{"far_above", params(1, 0.011, 1000, 10000), kMaxSamples, true},
-        CountCase{"infinite_rate", params(1, 0.011, 0.1, kInf), kMaxSamples, true},
-        CountCase{"infinite_total", params(1, 0.011, kInf, 10), kMaxSamples, true}),
+    testing::Values(CountCase{"seconds", params(1, 0.011, 0.1, 10000), 1000, false},
+                    CountCase{"milliseconds", params(1, 11, 100, 10, kSine, kMs), 1000, false},
+                    CountCase{"dense_ms", params(1, 11, 100, 10000, kSine, kMs), 1000000, false},
+                    // 0.011 / 0.0001 is 109.99999999999999: truncated, not rounded.
+                    CountCase{"span_is_pulse", params(1, 0.011, 0.005, 10000), 109, false},
+                    CountCase{"rate_zero", params(1, 0.011, 0.1, 0), 0, false},
+                    CountCase{"rate_negative", params(1, 0.011, 0.1, -10000), -1000, false},
+                    CountCase{"small_negative", params(1, 0.00005, 0.00005, -10000), 0, false},
+                    CountCase{"below_int_range", params(1, 0.011, 3e9, -1), 0, false},
+                    CountCase{"nan_rate", params(1, 0.011, 0.1, kNaN), 0, false},
+                    CountCase{"nan_total", params(1, 0.011, kNaN, 10000), 109, false},
+                    CountCase{"nan_pulse", params(1, kNaN, 0.1, 10000), 0, false},
+                    CountCase{"exactly_max", params(1, 0.011, 200, 10000), kMaxSamples, false},
+                    CountCase{"max_plus_half", params(1, 0.011, 200.00005, 10000), kMaxSamples,
+                              false},
+                    CountCase{"max_plus_two", params(1, 0.011, 200.0002, 10000), kMaxSamples, true},
+                    CountCase{"far_above", params(1, 0.011, 1000, 10000), kMaxSamples, true},
+                    CountCase{"infinite_rate", params(1, 0.011, 0.1, kInf), kMaxSamples, true},
+                    CountCase{"infinite_total", params(1, 0.011, kInf, 10), kMaxSamples, true}),
     [](const testing::TestParamInfo<CountCase>& info) { return info.param.what; });
 
-TEST(PulseSeriesTest, PiIsTheNearestDouble) { EXPECT_EQ(kPi, 3.141592653589793); }
+TEST(PulseSeriesTest, PiIsTheNearestDouble) {
+    EXPECT_EQ(kPi, 3.141592653589793);
+}
 
 TEST(PulseSeriesTest, SecondsPulseEndsJustBeforeSample110) {
     ASSERT_EQ(computePulseSeries(params(1, 0.011, 0.1, 10000)), 1000);

@@ -109,7 +109,7 @@ TEST(LineFormatTest, IgnoresACommaDecimalLocale) {
 
 // Records every write; fails on line `failLine` after accepting `accepted` bytes.
 class RecordingSink : public OutputSink {
-public:
+  public:
     explicit RecordingSink(int failLine = -1, std::size_t accepted = 0)
         : failLine_(failLine), accepted_(accepted) {}
     void write(const char* data, std::size_t size) override {
@@ -125,7 +125,7 @@ public:
     std::vector<std::size_t> sizes;
     std::string bytes;
 
-private:
+  private:
     int failLine_;
     std::size_t accepted_;
 };

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what korvex needs to build, test and run on Debian 12, skipping
+# the package manager when everything is already there.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config clang-format
+  qt6-base-dev libgl-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  locales xvfb xauth python3-numpy
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "korvex: installing ${missing[*]}"
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
+
+# The formatter is tested under a comma-decimal locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  "${sudo[@]}" localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi
