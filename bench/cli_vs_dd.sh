@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# End to end: korvex-cli writing the full 2,000,000-sample file (66,000,000
+# bytes) against dd writing as many bytes and against a numpy script, in the
+# same run (numpy from Debian's python3-numpy, hence /usr/bin/python3).
+# Prints medians and the ratios. Usage: bench/cli_vs_dd.sh [build dir] [runs]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+runs=${2:-9}
+cli="$build/cli/korvex-cli"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+korvex() {
+  "$cli" --unit s --amplitude 1 --pulse-duration 0.011 --total-duration 200 \
+    --sample-rate 10000 --output "$tmp/korvex.txt"
+}
+ddfile() { dd if=/dev/zero of="$tmp/dd.bin" bs=1000000 count=66 status=none; }
+numpyfile() { /usr/bin/python3 bench/numpy_pulse.py "$tmp/numpy.txt"; }
+
+# Median wall time of a function over N runs, in milliseconds, after one warm-up.
+median_ms() {
+  local fn=$1 n=$2 times=()
+  "$fn"
+  for ((i = 0; i < n; i++)); do
+    local start end
+    start=$(date +%s%N)
+    "$fn"
+    end=$(date +%s%N)
+    times+=($(((end - start) / 1000)))
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.1f", a[int((NR+1)/2)]/1000}'
+}
+
+k=0 d=0
+kt=() dt=()
+for ((r = 0; r < 3; r++)); do  # interleave rounds so drift hits both alike
+  kt+=("$(median_ms korvex "$runs")")
+  dt+=("$(median_ms ddfile "$runs")")
+done
+k=$(printf '%s\n' "${kt[@]}" | sort -n | sed -n 2p)
+d=$(printf '%s\n' "${dt[@]}" | sort -n | sed -n 2p)
+n=$(median_ms numpyfile 3)
+
+if cmp -s "$tmp/korvex.txt" "$tmp/numpy.txt"; then same=identical; else same=DIFFERENT; fi
+echo "korvex-cli  : $k ms  ($(stat -c %s "$tmp/korvex.txt") bytes)"
+echo "dd          : $d ms"
+echo "numpy       : $n ms  (file $same to korvex-cli's)"
+awk -v k="$k" -v d="$d" -v n="$n" 'BEGIN {
+  printf "korvex-cli / dd    = %.2fx (goal <= 2, aim 1.5)\n", k / d
+  printf "numpy / korvex-cli = %.0fx (goal >= 60)\n", n / k }'

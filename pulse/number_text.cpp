@@ -1,0 +1,102 @@
+#include "pulse/number_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace korvex {
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Blanks as the C locale's isspace knows them; bytes above 127 never are.
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+struct Scanned {
+    bool found = false;
+    bool negative = false;
+    std::size_t end = 0;  // one past the number, sign included
+    double value = 0.0;
+};
+
+// Reads the longest decimal number starting at text[pos].
+Scanned scanNumber(std::string_view text, std::size_t pos) {
+    Scanned r;
+    std::size_t i = pos;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) r.negative = text[i++] == '-';
+    const std::size_t digitsBegin = i;
+
+    std::size_t intDigits = 0;     // before the point, leading zeros excluded
+    std::size_t leadingZeros = 0;  // zeros right after the point, when intDigits == 0
+    bool anyDigit = false;
+    bool nonZeroSeen = false;
+    for (; i < text.size() && isDigit(text[i]); ++i) {
+        anyDigit = true;
+        nonZeroSeen = nonZeroSeen || text[i] != '0';
+        if (nonZeroSeen) ++intDigits;
+    }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        for (; i < text.size() && isDigit(text[i]); ++i) {
+            anyDigit = true;
+            if (!nonZeroSeen) {
+                if (text[i] == '0') {
+                    ++leadingZeros;
+                } else {
+                    nonZeroSeen = true;
+                }
+            }
+        }
+    }
+    if (!anyDigit) return r;
+
+    // An exponent counts only with at least one digit after e and its sign.
+    long long exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        bool negativeExponent = false;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-'))
+            negativeExponent = text[j++] == '-';
+        if (j < text.size() && isDigit(text[j])) {
+            for (; j < text.size() && isDigit(text[j]); ++j) {
+                if (exponent < 1'000'000'000) exponent = exponent * 10 + (text[j] - '0');
+            }
+            if (negativeExponent) exponent = -exponent;
+            i = j;
+        }
+    }
+
+    r.found = true;
+    r.end = i;
+    const char* first = text.data() + digitsBegin;
+    const char* last = text.data() + i;
+    const auto res = std::from_chars(first, last, r.value, std::chars_format::general);
+    if (res.ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone; decide by the decimal magnitude.
+        const long long magnitude = intDigits > 0 ? static_cast<long long>(intDigits) + exponent
+                                                  : exponent - static_cast<long long>(leadingZeros);
+        r.value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    }
+    if (r.negative) r.value = -r.value;
+    return r;
+}
+
+}  // namespace
+
+double parseLeadingNumber(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size() && isBlank(text[pos])) ++pos;
+    return scanNumber(text, pos).value;
+}
+
+std::optional<double> parseStrictNumber(std::string_view text) {
+    const Scanned r = scanNumber(text, 0);
+    if (!r.found || r.end != text.size() || !std::isfinite(r.value)) return std::nullopt;
+    return r.value;
+}
+
+}  // namespace korvex

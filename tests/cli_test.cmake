@@ -1,0 +1,112 @@
+# Runs korvex-cli as a script would: exit status, messages and file bytes.
+# cmake -DCLI=<korvex-cli> -DWORK=<scratch dir> -P cli_test.cmake
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+set(failures 0)
+
+# expect(<name> <exit status> <stderr regex> <args...>)
+function(expect name status pattern)
+  # Through a file: captured output would lose its carriage returns.
+  execute_process(COMMAND "${CLI}" ${ARGN} RESULT_VARIABLE rc OUTPUT_FILE "${WORK}/stdout.bin"
+                  ERROR_VARIABLE err)
+  file(READ "${WORK}/stdout.bin" out)
+  if(NOT rc STREQUAL "${status}" OR NOT err MATCHES "${pattern}")
+    message(SEND_ERROR "${name}: exit ${rc} (want ${status}), stderr: ${err}")
+  endif()
+  set(last_stdout "${out}" PARENT_SCOPE)
+endfunction()
+
+# Line `index` of a file (every line is 33 bytes), compared byte for byte.
+function(expect_line name path index expected)
+  math(EXPR offset "${index} * 33")
+  file(READ "${path}" got OFFSET ${offset} LIMIT 33 HEX)
+  string(HEX "${expected}" want)
+  if(NOT got STREQUAL want)
+    message(SEND_ERROR "${name}: line ${index} is ${got}, want ${want}")
+  endif()
+endfunction()
+
+function(expect_bytes name path expected)
+  file(READ "${path}" got HEX)
+  string(HEX "${expected}" want)
+  if(NOT got STREQUAL want)
+    message(SEND_ERROR "${name}: ${path} holds ${got}, want ${want}")
+  endif()
+endfunction()
+
+set(pulse --amplitude 1 --pulse-duration 0.0002 --total-duration 0.0002 --sample-rate 10000 --unit s)
+set(two_lines "  0.000000e+000 \t  0.0000e+000 \r\n  1.000000e-004 \t  1.0000e+000 \r\n")
+
+expect(two_samples 0 "^$" ${pulse} --output "${WORK}/two.txt")
+expect_bytes(two_samples "${WORK}/two.txt" "${two_lines}")
+
+# Milliseconds by default, rate per ms: 110 * 0.1 ms is the pulse end, and its residue stays.
+expect(ms_defaults 0 "^$" --amplitude 1 --pulse-duration 11 --total-duration 100
+       --sample-rate 10 --output "${WORK}/ms.txt")
+file(SIZE "${WORK}/ms.txt" ms_size)
+if(NOT ms_size EQUAL 33000)
+  message(SEND_ERROR "ms_defaults: ${ms_size} bytes")
+endif()
+expect_line(ms_defaults "${WORK}/ms.txt" 110 "  1.100000e-002 \t  5.6655e-016 \r\n")
+
+expect(sawtooth 0 "^$" --shape terminal-sawtooth --unit s --amplitude 2 --pulse-duration 0.011
+       --total-duration 0.1 --sample-rate 10000 --output "${WORK}/saw.txt")
+expect_line(sawtooth "${WORK}/saw.txt" 55 "  5.500000e-003 \t  1.0000e+000 \r\n")
+expect_line(sawtooth "${WORK}/saw.txt" 110 "  1.100000e-002 \t  0.0000e+000 \r\n")
+
+expect(to_stdout 0 "^$" ${pulse} --output -)
+expect_bytes(to_stdout "${WORK}/stdout.bin" "${two_lines}")
+
+# The last of a repeated option counts, so scripts can override defaults.
+expect(repeated 0 "^$" ${pulse} --amplitude 5 --amplitude 1 --output "${WORK}/rep.txt")
+expect_bytes(repeated "${WORK}/rep.txt" "${two_lines}")
+
+# An existing file is replaced, not appended to.
+file(WRITE "${WORK}/old.txt" "an older and much longer content than two short lines of numbers...")
+expect(overwrite 0 "^$" ${pulse} --output "${WORK}/old.txt")
+expect_bytes(overwrite "${WORK}/old.txt" "${two_lines}")
+
+expect(cut 0 "^korvex-cli: Note: the record was cut to 2000000 samples; it covers only the first 200 sec.\n$"
+       ${pulse} --total-duration 1000 --output "${WORK}/cut.txt")
+file(SIZE "${WORK}/cut.txt" cut_size)
+if(NOT cut_size EQUAL 66000000)
+  message(SEND_ERROR "cut: ${cut_size} bytes")
+endif()
+file(REMOVE "${WORK}/cut.txt")
+
+expect(too_few 1 "^korvex-cli: Warning:  increase the sample rate.\n$"
+       ${pulse} --sample-rate 0 --output "${WORK}/none.txt")
+if(EXISTS "${WORK}/none.txt")
+  message(SEND_ERROR "too_few: created the file")
+endif()
+expect(negative_rate 1 "increase the sample rate" ${pulse} --sample-rate -10000 --output "${WORK}/none.txt")
+
+expect(no_folder 1 "^korvex-cli: cannot write ${WORK}/missing/x.txt: No such file or directory\n$"
+       ${pulse} --output "${WORK}/missing/x.txt")
+if(EXISTS "/dev/full")
+  expect(full_disk 1 "^korvex-cli: cannot write /dev/full: No space left on device\n$" ${pulse} --output /dev/full)
+endif()
+
+expect(empty_number 2 "--sample-rate" ${pulse} --output "${WORK}/bad.txt" --sample-rate "")
+foreach(bad "1x" " 1" "inf" "nan" "0x10" "1e999" "1,5")
+  expect("bad_number[${bad}]" 2 "--sample-rate: '${bad}' is not a finite decimal number" ${pulse}
+         --output "${WORK}/bad.txt" --sample-rate "${bad}")
+endforeach()
+expect(bad_shape 2 "--shape" ${pulse} --shape square --output "${WORK}/bad.txt")
+expect(bad_unit 2 "--unit" ${pulse} --unit min --output "${WORK}/bad.txt")
+expect(missing_output 2 "--output is required" ${pulse})
+expect(missing_number 2 "--amplitude is required" --pulse-duration 1 --total-duration 1 --sample-rate 1 --output x)
+if(EXISTS "${WORK}/bad.txt")
+  message(SEND_ERROR "a usage error created a file")
+endif()
+
+expect(help 0 "^$" --help)
+if(NOT last_stdout MATCHES "--sample-rate")
+  message(SEND_ERROR "help: ${last_stdout}")
+endif()
+expect(version 0 "^$" --version)
+if(NOT last_stdout STREQUAL "korvex 1.0.0.1\n")
+  message(SEND_ERROR "version: '${last_stdout}'")
+endif()
+
+file(REMOVE_RECURSE "${WORK}")

@@ -1,0 +1,72 @@
+#include "ui/calculate_command.h"
+
+#include <charconv>
+#include <filesystem>
+
+#include "pulse/number_text.h"
+#include "pulse/pulse_series.h"
+#include "pulse/time_history.h"
+
+namespace korvex {
+namespace {
+
+// Ends the wait cursor on every way out of the command.
+class WaitCursor {
+  public:
+    explicit WaitCursor(PulsePlatform& platform) : platform_(platform) {
+        platform_.beginWaitCursor();
+    }
+    ~WaitCursor() { platform_.endWaitCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+  private:
+    PulsePlatform& platform_;
+};
+
+}  // namespace
+
+std::string completionMessage(const std::string& fileName) {
+    return "Calculation complete.\n\n Please call the ouput file: " + fileName +
+           " \n into your own graphics program.\n\n The output file has two columns:\n\n "
+           "time(sec)  amplitude(units)";
+}
+
+std::string cutNote(double coveredSeconds) {
+    char seconds[32];
+    // printf's %g, without the C locale's decimal comma.
+    const auto res = std::to_chars(seconds, seconds + sizeof seconds, coveredSeconds,
+                                   std::chars_format::general, 6);
+    return "Note: the record was cut to " + std::to_string(kMaxSamples) +
+           " samples; it covers only the first " + std::string(seconds, res.ptr) + " sec.";
+}
+
+void OnCalculate(PulseForm& form, PulsePlatform& platform) {
+    PulseParameters params;
+    params.timeUnit = static_cast<TimeUnit>(form.timeUnitIndex());
+    params.pulseType = static_cast<PulseType>(form.pulseTypeIndex());
+    params.sampleRate = parseLeadingNumber(form.sampleRateText());
+    params.amplitude = parseLeadingNumber(form.amplitudeText());
+    params.pulseDuration = parseLeadingNumber(form.pulseDurationText());
+    params.totalDuration = parseLeadingNumber(form.totalDurationText());
+
+    const int count = computePulseSeries(params);
+    if (count < 2) {
+        platform.messageBox(kTooFewSamplesWarning);
+        return;
+    }
+
+    const std::optional<std::string> path = platform.askSaveFileName();
+    if (!path) return;  // cancelled: no file is touched
+    const std::unique_ptr<OutputFile> file = platform.openOutputFile(*path);
+
+    const WaitCursor waitCursor(platform);
+    writeTimeHistory(*file, pulseSeries);
+    file->close();
+
+    std::string message = completionMessage(std::filesystem::path(*path).filename().string());
+    if (const auto covered = cutCoverageSeconds(params)) message += "\n\n " + cutNote(*covered);
+    platform.messageBox(message);
+}
+
+}  // namespace korvex

@@ -1,0 +1,52 @@
+// The Calculate command: form -> parameters -> series -> file, against two
+// small interfaces so that it runs the same behind the dialog and in tests.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "pulse/output_sink.h"
+
+namespace korvex {
+
+inline constexpr const char* kTooFewSamplesWarning = "Warning:  increase the sample rate.";
+
+// The form as the command sees it, in the order the command reads it.
+class PulseForm {
+  public:
+    virtual ~PulseForm() = default;
+    virtual int timeUnitIndex() = 0;   // -1 when nothing is selected
+    virtual int pulseTypeIndex() = 0;  // -1 when nothing is selected
+    virtual std::string sampleRateText() = 0;
+    virtual std::string amplitudeText() = 0;
+    virtual std::string pulseDurationText() = 0;
+    virtual std::string totalDurationText() = 0;
+};
+
+// What the desktop supplies.
+class PulsePlatform {
+  public:
+    virtual ~PulsePlatform() = default;
+    // Modal message with an OK button; returns once dismissed.
+    virtual void messageBox(const std::string& text) = 0;
+    // Save As with overwrite confirmation: the chosen full path, or nothing
+    // when the user cancelled.
+    virtual std::optional<std::string> askSaveFileName() = 0;
+    // Creates or truncates the file; failures throw (FileError for a real file).
+    virtual std::unique_ptr<OutputFile> openOutputFile(const std::string& path) = 0;
+    virtual void beginWaitCursor() = 0;
+    virtual void endWaitCursor() = 0;
+};
+
+// The message shown when the file is written; `fileName` has no folder.
+std::string completionMessage(const std::string& fileName);
+
+// The sentence reporting a record cut at kMaxSamples.
+std::string cutNote(double coveredSeconds);
+
+// One press of Calculate. A file failure leaves as the sink's exception,
+// after the wait cursor has ended and before any completion message.
+void OnCalculate(PulseForm& form, PulsePlatform& platform);
+
+}  // namespace korvex
