@@ -1,0 +1,246 @@
+// The main dialog under the offscreen platform, with the platform's dialogs
+// replaced by fakes so that nothing modal waits for a user.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "pulse/file_sink.h"
+#include "ui/pulse_dialog.h"
+#include "ui/qt_template.h"
+
+namespace korvex {
+namespace {
+
+class FakePlatform : public PulsePlatform {
+  public:
+    void messageBox(const std::string& text) override { messages.push_back(text); }
+    std::optional<std::string> askSaveFileName() override { return path; }
+    std::unique_ptr<OutputFile> openOutputFile(const std::string& p) override {
+        return std::make_unique<FileSink>(p);
+    }
+    void beginWaitCursor() override { ++cursorDepth; }
+    void endWaitCursor() override { --cursorDepth; }
+
+    std::optional<std::string> path;
+    std::vector<std::string> messages;
+    int cursorDepth = 0;
+};
+
+class DialogTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        dlg = std::make_unique<CPulseDlg>(platform);
+        dlg->show();
+        dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    }
+
+    template <typename T>
+    T* get(int id) {
+        T* w = dlg->findChild<T*>(controlName(id));
+        EXPECT_NE(w, nullptr) << id;
+        return w;
+    }
+    QLineEdit* edit(int id) { return get<QLineEdit>(id); }
+    QListWidget* list(int id) { return get<QListWidget>(id); }
+    QString rateUnit() { return get<QLabel>(IDC_SAMPLE_RATE_UNIT)->text(); }
+
+    void pressEnterIn(QWidget* w) {
+        w->setFocus();
+        QTest::keyClick(w, Qt::Key_Return);
+    }
+
+    FakePlatform platform;
+    std::unique_ptr<CPulseDlg> dlg;
+};
+
+TEST_F(DialogTest, StartsWithDefaultsAndFocusOnCalculate) {
+    EXPECT_EQ(dlg->windowTitle(), "korvex    ver 1.0");
+    EXPECT_EQ(list(IDC_PULSE_TYPE)->item(0)->text(), "Half-sine");
+    EXPECT_EQ(list(IDC_PULSE_TYPE)->item(1)->text(), "Terminal Sawtooth");
+    EXPECT_EQ(list(IDC_TIME_UNIT)->item(0)->text(), "milliseconds");
+    EXPECT_EQ(list(IDC_TIME_UNIT)->item(1)->text(), "seconds");
+    EXPECT_EQ(dlg->pulseTypeIndex(), 0);
+    EXPECT_EQ(dlg->timeUnitIndex(), 0);
+    EXPECT_EQ(edit(IDC_PULSE_DURATION_UNIT)->text(), "msec");
+    EXPECT_EQ(edit(IDC_TOTAL_DURATION_UNIT)->text(), "msec");
+    EXPECT_EQ(rateUnit(), "samples/msec");
+    for (int id : {IDC_AMPLITUDE, IDC_PULSE_DURATION, IDC_TOTAL_DURATION, IDC_SAMPLE_RATE}) {
+        EXPECT_TRUE(edit(id)->text().isEmpty()) << id;
+    }
+    EXPECT_EQ(QApplication::focusWidget(), get<QPushButton>(IDOK));
+    EXPECT_TRUE(get<QPushButton>(IDOK)->isDefault());
+    EXPECT_EQ(dlg->minimumSize(), dlg->maximumSize());  // no sizing border
+}
+
+TEST_F(DialogTest, UnitLabelsFollowTheTimeUnitAndValuesStay) {
+    edit(IDC_PULSE_DURATION)->setText("11");
+    list(IDC_TIME_UNIT)->setCurrentRow(1);
+    EXPECT_EQ(edit(IDC_PULSE_DURATION_UNIT)->text(), "sec");
+    EXPECT_EQ(edit(IDC_TOTAL_DURATION_UNIT)->text(), "sec");
+    EXPECT_EQ(rateUnit(), "samples/sec");
+    list(IDC_TIME_UNIT)->setCurrentRow(0);
+    EXPECT_EQ(edit(IDC_TOTAL_DURATION_UNIT)->text(), "msec");
+    EXPECT_EQ(rateUnit(), "samples/msec");
+    EXPECT_EQ(edit(IDC_PULSE_DURATION)->text(), "11");
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(DialogTest, FormReadsTheControls) {
+    edit(IDC_SAMPLE_RATE)->setText(" 12abc");
+    edit(IDC_AMPLITUDE)->setText("-3");
+    edit(IDC_PULSE_DURATION)->setText("0.011");
+    edit(IDC_TOTAL_DURATION)->setText("1,5");
+    list(IDC_PULSE_TYPE)->setCurrentRow(1);
+    list(IDC_TIME_UNIT)->setCurrentRow(1);
+    EXPECT_EQ(dlg->sampleRateText(), " 12abc");
+    EXPECT_EQ(dlg->amplitudeText(), "-3");
+    EXPECT_EQ(dlg->pulseDurationText(), "0.011");
+    EXPECT_EQ(dlg->totalDurationText(), "1,5");
+    EXPECT_EQ(dlg->pulseTypeIndex(), 1);
+    EXPECT_EQ(dlg->timeUnitIndex(), 1);
+    list(IDC_PULSE_TYPE)->clearSelection();
+    EXPECT_EQ(dlg->pulseTypeIndex(), -1);
+}
+
+TEST_F(DialogTest, EnterInEveryEditAndListCalculatesAndStaysOpen) {
+    std::size_t expected = 0;
+    for (int id : {IDC_PULSE_TYPE, IDC_AMPLITUDE, IDC_PULSE_DURATION, IDC_TOTAL_DURATION,
+                   IDC_SAMPLE_RATE, IDC_TIME_UNIT, IDC_PULSE_DURATION_UNIT, IDOK}) {
+        pressEnterIn(dlg->findChild<QWidget*>(controlName(id)));
+        ASSERT_EQ(platform.messages.size(), ++expected) << "Enter in control " << id;
+        EXPECT_EQ(platform.messages.back(), "Warning:  increase the sample rate.");
+        EXPECT_TRUE(dlg->isVisible());
+    }
+    get<QPushButton>(IDOK)->click();
+    EXPECT_EQ(platform.messages.size(), expected + 1);
+    EXPECT_TRUE(dlg->isVisible());
+}
+
+TEST_F(DialogTest, EnterOnExitClosesTheDialog) {
+    pressEnterIn(get<QPushButton>(IDCANCEL));
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), QDialog::Rejected);
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(DialogTest, EscapeClosesTheDialog) {
+    edit(IDC_AMPLITUDE)->setFocus();
+    QTest::keyClick(edit(IDC_AMPLITUDE), Qt::Key_Escape);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(DialogTest, CloseBoxClosesTheDialog) {
+    EXPECT_TRUE(dlg->close());
+    EXPECT_FALSE(dlg->isVisible());
+}
+
+class DialogFileTest : public DialogTest {
+  protected:
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "korvex_dialog_test";
+};
+
+TEST_F(DialogFileTest, WholeCalculationWritesTheFileAndConfirms) {
+    std::filesystem::create_directories(dir);
+    platform.path = (dir / "run1.txt").string();
+    list(IDC_TIME_UNIT)->setCurrentRow(1);
+    QTest::keyClicks(edit(IDC_AMPLITUDE), "1");
+    QTest::keyClicks(edit(IDC_PULSE_DURATION), "0.0002");
+    QTest::keyClicks(edit(IDC_TOTAL_DURATION), "0.0002");
+    QTest::keyClicks(edit(IDC_SAMPLE_RATE), "10000");
+    QTest::keyClick(edit(IDC_SAMPLE_RATE), Qt::Key_Return);
+
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0], completionMessage("run1.txt"));
+    EXPECT_EQ(platform.cursorDepth, 0);
+    std::ifstream in(*platform.path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(bytes, "  0.000000e+000 \t  0.0000e+000 \r\n  1.000000e-004 \t  1.0000e+000 \r\n");
+    EXPECT_TRUE(dlg->isVisible());
+}
+
+TEST_F(DialogFileTest, FileFailureIsReportedAndTheDialogStaysUsable) {
+    platform.path = (dir / "missing" / "run.txt").string();
+    edit(IDC_AMPLITUDE)->setText("1");
+    edit(IDC_PULSE_DURATION)->setText("11");
+    edit(IDC_SAMPLE_RATE)->setText("10");
+    pressEnterIn(edit(IDC_SAMPLE_RATE));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0], "The output file could not be written.\n\n" + *platform.path +
+                                        "\n\nNo such file or directory");
+    EXPECT_EQ(platform.cursorDepth, 0);
+    EXPECT_TRUE(dlg->isVisible());
+
+    platform.path.reset();  // cancelled this time: nothing more happens
+    pressEnterIn(edit(IDC_SAMPLE_RATE));
+    EXPECT_EQ(platform.messages.size(), 1u);
+}
+
+TEST_F(DialogTest, SystemMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
+    const QList<QAction*> actions = dlg->systemMenu()->actions();
+    ASSERT_GE(actions.size(), 2);
+    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+    QAction* about = actions.back();
+    EXPECT_EQ(about->text(), "&About korvex...");
+
+    QString title, firstLine;
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        modal = box != dlg.get() && box->isModal();
+        title = box->windowTitle();
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+            if (label->text().startsWith("korvex")) firstLine = label->text();
+        }
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    about->trigger();
+    EXPECT_TRUE(modal);
+    EXPECT_EQ(title, "About korvex");
+    EXPECT_EQ(firstLine, "korvex Version 1.0");
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_TRUE(platform.messages.empty());
+}
+
+TEST_F(DialogTest, ControlsSitWhereTheTemplatePutsThem) {
+    const BaseUnits base = baseUnits(dlg->font());
+    for (const ControlTemplate& c : mainDialogTemplate().controls) {
+        if (c.id == 0) continue;
+        const QWidget* w = dlg->findChild<QWidget*>(controlName(c.id));
+        ASSERT_NE(w, nullptr) << c.id;
+        const PixelRect r = toPixels(c, base);
+        EXPECT_EQ(w->pos(), QPoint(r.x, r.y)) << c.id;
+        EXPECT_EQ(w->height(), r.height) << c.id;
+        EXPECT_GE(w->width(), r.width) << c.id;
+    }
+    const PixelRect size = toPixels(mainDialogTemplate(), base);
+    EXPECT_EQ(dlg->size(), QSize(size.width, size.height));
+    // The unit labels stand right of their edits, Calculate left of Exit.
+    EXPECT_GT(edit(IDC_PULSE_DURATION_UNIT)->x(), edit(IDC_PULSE_DURATION)->geometry().right());
+    EXPECT_GT(get<QPushButton>(IDCANCEL)->x(), get<QPushButton>(IDOK)->geometry().right());
+}
+
+}  // namespace
+}  // namespace korvex
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("korvex");
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,169 @@
+#include "ui/pulse_dialog.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+
+#include <algorithm>
+#include <exception>
+
+#include "pulse/file_sink.h"
+#include "ui/qt_template.h"
+
+// The icons are compiled into a static library, whose resources must be
+// registered by hand (outside any namespace).
+static void initResources() {
+    Q_INIT_RESOURCE(korvex);
+}
+
+namespace korvex {
+namespace {
+
+template <typename T>
+T* control(QDialog& dialog, int id) {
+    T* w = dialog.findChild<T*>(controlName(id), Qt::FindDirectChildrenOnly);
+    Q_ASSERT(w != nullptr);
+    return w;
+}
+
+std::string toLocal8Bit(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+// The selected entry, -1 when none (a control-click can clear the selection).
+int selectedRow(const QListWidget& list) {
+    const QList<QListWidgetItem*> selected = list.selectedItems();
+    return selected.isEmpty() ? -1 : list.row(selected.first());
+}
+
+}  // namespace
+
+QIcon applicationIcon() {
+    static const bool registered = (initResources(), true);
+    (void)registered;
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/korvex/korvex-32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/korvex/korvex-16.png"), QSize(16, 16));
+    return icon;
+}
+
+CPulseDlg::CPulseDlg(PulsePlatform& platform, QWidget* parent)
+    : QDialog(parent), m_platform(platform), m_hIcon(applicationIcon()) {
+    buildFromTemplate(*this, mainDialogTemplate(), m_hIcon);
+    // A window with a minimise and a maximise box, and no sizing border.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    DoDataExchange();
+    connect(m_calculate, &QPushButton::clicked, this, &CPulseDlg::accept);
+    connect(control<QPushButton>(*this, IDCANCEL), &QPushButton::clicked, this, &CPulseDlg::reject);
+    connect(m_timeUnit, &QListWidget::itemSelectionChanged, this, &CPulseDlg::OnTimeUnitChange);
+    OnInitDialog();
+}
+
+void CPulseDlg::DoDataExchange() {
+    m_totalDurationUnit = control<QLineEdit>(*this, IDC_TOTAL_DURATION_UNIT);
+    m_pulseDurationUnit = control<QLineEdit>(*this, IDC_PULSE_DURATION_UNIT);
+    m_timeUnit = control<QListWidget>(*this, IDC_TIME_UNIT);
+    m_totalDuration = control<QLineEdit>(*this, IDC_TOTAL_DURATION);
+    m_sampleRate = control<QLineEdit>(*this, IDC_SAMPLE_RATE);
+    m_pulseDuration = control<QLineEdit>(*this, IDC_PULSE_DURATION);
+    m_amplitude = control<QLineEdit>(*this, IDC_AMPLITUDE);
+    m_pulseType = control<QListWidget>(*this, IDC_PULSE_TYPE);
+    m_sampleRateUnit = control<QLabel>(*this, IDC_SAMPLE_RATE_UNIT);
+    m_calculate = control<QPushButton>(*this, IDOK);
+}
+
+bool CPulseDlg::OnInitDialog() {
+    // No window system here has a system menu a program can extend, so the
+    // same entries live in the dialog's context menu (right click,
+    // Shift+F10 or the Menu key).
+    m_systemMenu = new QMenu(this);
+    m_systemMenu->addAction(tr("Mi&nimize"), this, &QWidget::showMinimized);
+    m_systemMenu->addAction(tr("&Close"), this, &QDialog::reject);
+    m_systemMenu->addSeparator();
+    m_systemMenu->addAction(QString::fromUtf8(kAboutMenuText.data(), kAboutMenuText.size()), this,
+                            [this] { OnSysCommand(IDM_ABOUTBOX); });
+
+    setWindowIcon(m_hIcon);
+
+    m_pulseType->insertItem(0, QStringLiteral("Half-sine"));
+    m_pulseType->insertItem(1, QStringLiteral("Terminal Sawtooth"));
+    m_pulseType->setCurrentRow(0);
+    m_timeUnit->insertItem(0, QStringLiteral("milliseconds"));
+    m_timeUnit->insertItem(1, QStringLiteral("seconds"));
+    m_timeUnit->setCurrentRow(0);
+    OnTimeUnitChange();
+
+    m_calculate->setFocus();
+    return true;
+}
+
+void CPulseDlg::OnTimeUnitChange() {
+    const bool ms = selectedRow(*m_timeUnit) == 0;
+    const QString unit = ms ? QStringLiteral("msec") : QStringLiteral("sec");
+    m_pulseDurationUnit->setText(unit);
+    m_totalDurationUnit->setText(unit);
+    // The rate counts samples per selected unit, so its label follows too.
+    m_sampleRateUnit->setText(QStringLiteral("samples/") + unit);
+    m_sampleRateUnit->resize(
+        std::max(m_sampleRateUnit->width(), m_sampleRateUnit->sizeHint().width()),
+        m_sampleRateUnit->height());
+}
+
+void CPulseDlg::OnSysCommand(int id) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.exec();
+    }
+}
+
+void CPulseDlg::accept() {
+    OnOK();
+}
+
+void CPulseDlg::OnOK() {
+    try {
+        OnCalculate(*this, m_platform);
+    } catch (const FileError& e) {
+        m_platform.messageBox("The output file could not be written.\n\n" + e.path() + "\n\n" +
+                              e.reason());
+    } catch (const std::exception& e) {
+        m_platform.messageBox(std::string("The calculation failed: ") + e.what());
+    }
+}
+
+void CPulseDlg::contextMenuEvent(QContextMenuEvent* event) {
+    m_systemMenu->exec(event->globalPos());
+}
+
+int CPulseDlg::timeUnitIndex() {
+    return selectedRow(*m_timeUnit);
+}
+int CPulseDlg::pulseTypeIndex() {
+    return selectedRow(*m_pulseType);
+}
+std::string CPulseDlg::sampleRateText() {
+    return toLocal8Bit(m_sampleRate->text());
+}
+std::string CPulseDlg::amplitudeText() {
+    return toLocal8Bit(m_amplitude->text());
+}
+std::string CPulseDlg::pulseDurationText() {
+    return toLocal8Bit(m_pulseDuration->text());
+}
+std::string CPulseDlg::totalDurationText() {
+    return toLocal8Bit(m_totalDuration->text());
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    buildFromTemplate(*this, aboutDialogTemplate(), applicationIcon());
+    connect(findChild<QPushButton*>(controlName(IDOK)), &QPushButton::clicked, this,
+            &QDialog::accept);
+}
+
+}  // namespace korvex

@@ -1,0 +1,75 @@
+// The main dialog: the form of the Calculate command.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+
+#include "ui/calculate_command.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+
+namespace korvex {
+
+class CPulseDlg : public QDialog, public PulseForm {
+    Q_OBJECT
+
+  public:
+    explicit CPulseDlg(PulsePlatform& platform, QWidget* parent = nullptr);
+
+    // PulseForm: the controls' current state.
+    int timeUnitIndex() override;
+    int pulseTypeIndex() override;
+    std::string sampleRateText() override;
+    std::string amplitudeText() override;
+    std::string pulseDurationText() override;
+    std::string totalDurationText() override;
+
+    // The system-menu stand-in: minimise, close and the About entry.
+    QMenu* systemMenu() const { return m_systemMenu; }
+
+  public slots:
+    void OnOK();  // Calculate; the dialog stays open
+    void OnTimeUnitChange();
+    void OnSysCommand(int id);
+
+  protected:
+    // Enter and the Calculate button land here, as IDOK does: calculate, never close.
+    void accept() override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void DoDataExchange();
+    bool OnInitDialog();
+
+    PulsePlatform& m_platform;
+    QIcon m_hIcon;
+    QMenu* m_systemMenu = nullptr;
+
+    QLineEdit* m_totalDurationUnit = nullptr;
+    QLineEdit* m_pulseDurationUnit = nullptr;
+    QListWidget* m_timeUnit = nullptr;
+    QLineEdit* m_totalDuration = nullptr;
+    QLineEdit* m_sampleRate = nullptr;
+    QLineEdit* m_pulseDuration = nullptr;
+    QLineEdit* m_amplitude = nullptr;
+    QListWidget* m_pulseType = nullptr;
+    QLabel* m_sampleRateUnit = nullptr;
+    QPushButton* m_calculate = nullptr;
+};
+
+// The About box.
+class CAboutDlg : public QDialog {
+    Q_OBJECT
+
+  public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};
+
+// The application's icon, both sizes.
+QIcon applicationIcon();
+
+}  // namespace korvex
