@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config clang-format
   qt6-base-dev libgl-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-wayland fonts-dejavu-core
   locales xvfb xauth python3-numpy
 )
 

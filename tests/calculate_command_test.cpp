@@ -147,15 +147,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, TooFewSamples,
                                          FewSamplesCase{"10000", "0.0001", "0.0001"},
                                          FewSamplesCase{"inf", "0.011", "0.1"}));
 
-TEST(CalculateCommandTest, TwoSamplesAreEnough) {
-    Log log;
-    FakeForm form(log, 1, 0, "10000", "1", "0.0002", "");
-    FakePlatform platform(log);
-    OnCalculate(form, platform);
-    EXPECT_EQ(platform.bytes.size(), 66u);
-    EXPECT_EQ(platform.messages, std::vector<std::string>{kDone});
-}
-
 TEST(CalculateCommandTest, EmptyAmplitudeStillWritesZeros) {
     Log log;
     FakeForm form(log, 1, 0, "10000", "", "0.011", "0.1");

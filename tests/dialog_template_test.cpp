@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 namespace korvex {
 namespace {
 
@@ -38,23 +36,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DialogTemplateTest, DialogSizeConverts) {
     EXPECT_EQ(toPixels(mainDialogTemplate(), {6, 13}), (PixelRect{0, 0, 513, 375}));
     EXPECT_EQ(toPixels(aboutDialogTemplate(), {5, 13}), (PixelRect{0, 0, 294, 89}));
-}
-
-TEST(DialogTemplateTest, MainTemplateHoldsEachIdentifierOnceInTabOrder) {
-    const auto& controls = mainDialogTemplate().controls;
-    ASSERT_EQ(controls.size(), 18u);
-    std::set<int> ids;
-    for (const ControlTemplate& c : controls) {
-        if (c.id != 0) {
-            EXPECT_TRUE(ids.insert(c.id).second) << c.id;
-        }
-    }
-    EXPECT_EQ(controls[0].id, IDOK);
-    EXPECT_EQ(controls[0].kind, ControlKind::DefaultPushButton);
-    EXPECT_EQ(controls[1].id, IDCANCEL);
-    EXPECT_EQ(controls[2].id, IDC_PULSE_TYPE);
-    EXPECT_EQ(controls[16].id, IDC_PULSE_DURATION_UNIT);
-    EXPECT_EQ(controls[17].id, IDC_TOTAL_DURATION_UNIT);
 }
 
 }  // namespace

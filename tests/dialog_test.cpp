@@ -143,11 +143,6 @@ TEST_F(DialogTest, EscapeClosesTheDialog) {
     EXPECT_TRUE(platform.messages.empty());
 }
 
-TEST_F(DialogTest, CloseBoxClosesTheDialog) {
-    EXPECT_TRUE(dlg->close());
-    EXPECT_FALSE(dlg->isVisible());
-}
-
 class DialogFileTest : public DialogTest {
   protected:
     void TearDown() override { std::filesystem::remove_all(dir); }

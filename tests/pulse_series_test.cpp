@@ -82,12 +82,7 @@ TEST(PulseSeriesTest, MillisecondPulseKeepsItsEndSample) {
     EXPECT_NEAR(pulseSeries.amplitude[110], 5.6655e-16, 1e-20);
     EXPECT_EQ(pulseSeries.amplitude[111], 0.0);
     EXPECT_EQ(pulseSeries.time[999], (999 * 0.1) * 0.001);
-    EXPECT_EQ(pulseSeries.time[1], 0.1 * 0.001);
-}
-
-TEST(PulseSeriesTest, MillisecondTimesAreMultipliedNotDivided) {
-    ASSERT_EQ(computePulseSeries(params(1, 11, 100, 10000, kSine, kMs)), 1000000);
-    for (int i : {1, 3, 7, 999999}) EXPECT_EQ(pulseSeries.time[i], (i * (1.0 / 10000)) * 0.001);
+    EXPECT_EQ(pulseSeries.time[1], 0.1 * 0.001);  // multiplied, not divided by 1000
 }
 
 TEST(PulseSeriesTest, TerminalSawtoothRampsToTheEnd) {
@@ -148,11 +143,6 @@ TEST(PulseSeriesTest, FirstSampleOfDegeneratePulses) {
     }
     computePulseSeries(params(1, 0.05, 0.1, 10000, PulseType{2}));
     EXPECT_EQ(pulseSeries.amplitude[0], 0.0);
-}
-
-TEST(PulseSeriesTest, NegativeCountLeavesTheSeriesEmpty) {
-    EXPECT_EQ(computePulseSeries(params(1, 0.011, 0.1, -10000)), -1000);
-    EXPECT_EQ(pulseSeries.count, -1000);
 }
 
 }  // namespace

@@ -150,16 +150,6 @@ TEST(WriteTimeHistoryTest, OneWritePerLineInOrder) {
     EXPECT_EQ(sink.sizes, (std::vector<std::size_t>{33, 33}));
 }
 
-TEST(WriteTimeHistoryTest, NothingForCountsBelowOne) {
-    for (int count : {0, -5}) {
-        const auto series = rampSeries(0);
-        series->count = count;
-        RecordingSink sink;
-        writeTimeHistory(sink, *series);
-        EXPECT_EQ(sink.writes, 0);
-    }
-}
-
 TEST(WriteTimeHistoryTest, FailureStopsAtTheLineAndLeavesAPrefix) {
     const auto series = rampSeries(10);
     RecordingSink full;
