@@ -76,6 +76,18 @@ TEST(LeadingNumberTest, AgreesWithStrtodOnRandomText) {
     }
 }
 
+TEST(LeadingNumberTest, IgnoresACommaDecimalLocale) {
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+    const double strtodComma = std::strtod("1,5", nullptr);
+    const double point = parseLeadingNumber("1.5");
+    const double comma = parseLeadingNumber("1,5");
+    std::setlocale(LC_ALL, saved.c_str());
+    ASSERT_EQ(strtodComma, 1.5);  // the locale is really in force
+    EXPECT_EQ(point, 1.5);
+    EXPECT_EQ(comma, 1.0);
+}
+
 TEST(StrictNumberTest, AcceptsOnlyAWholeFiniteDecimal) {
     for (const char* good : {"1", "-2.5", "+.5", "5.", "1e-3", "1E+300", "1e-400"}) {
         EXPECT_TRUE(parseStrictNumber(good).has_value()) << good;
