@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "pulse/file_sink.h"
@@ -210,6 +211,36 @@ TEST_F(DialogTest, SystemMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
     EXPECT_EQ(firstLine, "korvex Version 1.0");
     EXPECT_TRUE(dlg->isVisible());
     EXPECT_TRUE(platform.messages.empty());
+}
+
+// What the popup shown after `open` offers, closed again with Escape.
+QStringList popupEntries(const std::function<void()>& open) {
+    QStringList entries;
+    QTimer::singleShot(0, [&] {
+        QWidget* popup = QApplication::activePopupWidget();
+        ASSERT_NE(popup, nullptr);
+        for (QAction* a : popup->actions()) entries << (a->isSeparator() ? "-" : a->text());
+        popup->close();
+    });
+    open();
+    return entries;
+}
+
+TEST_F(DialogTest, ShiftF10OpensAMenuEndingWithAboutWhereverTheFocusIs) {
+    for (int id : {IDOK, IDC_PULSE_TYPE, IDC_AMPLITUDE, IDC_PULSE_DURATION_UNIT}) {
+        // The offscreen platform leaves the window inactive after a popup.
+        dlg->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == dlg.get(); }));
+        QWidget* w = dlg->findChild<QWidget*>(controlName(id));
+        w->setFocus();
+        const QStringList entries =
+            popupEntries([&] { QTest::keyClick(w, Qt::Key_F10, Qt::ShiftModifier); });
+        ASSERT_GE(entries.size(), 2) << id;
+        EXPECT_EQ(entries.back(), "&About korvex...") << id;
+        EXPECT_EQ(entries[entries.size() - 2], "-") << id;
+        // An edit keeps its own editing entries above.
+        EXPECT_EQ(entries.size() > 4, id == IDC_AMPLITUDE || id == IDC_PULSE_DURATION_UNIT) << id;
+    }
 }
 
 TEST_F(DialogTest, ControlsSitWhereTheTemplatePutsThem) {

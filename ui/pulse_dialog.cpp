@@ -7,9 +7,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 
 #include "pulse/file_sink.h"
 #include "ui/qt_template.h"
@@ -86,8 +88,23 @@ bool CPulseDlg::OnInitDialog() {
     m_systemMenu->addAction(tr("Mi&nimize"), this, &QWidget::showMinimized);
     m_systemMenu->addAction(tr("&Close"), this, &QDialog::reject);
     m_systemMenu->addSeparator();
-    m_systemMenu->addAction(QString::fromUtf8(kAboutMenuText.data(), kAboutMenuText.size()), this,
-                            [this] { OnSysCommand(IDM_ABOUTBOX); });
+    m_aboutAction =
+        m_systemMenu->addAction(QString::fromUtf8(kAboutMenuText.data(), kAboutMenuText.size()),
+                                this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    // The edits keep their own editing menu, ended by the About entry too.
+    for (QLineEdit* edit : findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) {
+        edit->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(edit, &QWidget::customContextMenuRequested, this,
+                [this, edit](QPoint pos) { showContextMenu(edit, edit->mapToGlobal(pos)); });
+    }
+    // The keyboard's ways to a context menu, whatever the window system does with them.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)}) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] {
+            QWidget* focus = focusWidget() ? focusWidget() : this;
+            showContextMenu(focus, focus->mapToGlobal(focus->rect().center()));
+        });
+    }
 
     setWindowIcon(m_hIcon);
 
@@ -138,7 +155,19 @@ void CPulseDlg::OnOK() {
 }
 
 void CPulseDlg::contextMenuEvent(QContextMenuEvent* event) {
-    m_systemMenu->exec(event->globalPos());
+    showContextMenu(this, event->globalPos());
+}
+
+void CPulseDlg::showContextMenu(QWidget* target, QPoint globalPos) {
+    auto* edit = qobject_cast<QLineEdit*>(target);
+    if (edit == nullptr || edit->parentWidget() != this) {
+        m_systemMenu->exec(globalPos);
+        return;
+    }
+    const std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+    menu->addSeparator();
+    menu->addAction(m_aboutAction);
+    menu->exec(globalPos);
 }
 
 int CPulseDlg::timeUnitIndex() {

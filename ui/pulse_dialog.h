@@ -6,6 +6,7 @@
 
 #include "ui/calculate_command.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -42,12 +43,15 @@ class CPulseDlg : public QDialog, public PulseForm {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    // The system menu, or an edit's own menu with the About entry added.
+    void showContextMenu(QWidget* target, QPoint globalPos);
     void DoDataExchange();
     bool OnInitDialog();
 
     PulsePlatform& m_platform;
     QIcon m_hIcon;
     QMenu* m_systemMenu = nullptr;
+    QAction* m_aboutAction = nullptr;
 
     QLineEdit* m_totalDurationUnit = nullptr;
     QLineEdit* m_pulseDurationUnit = nullptr;
