@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QShortcut>
 
-#include <algorithm>
 #include <exception>
 #include <memory>
 
@@ -127,9 +126,7 @@ void CPulseDlg::OnTimeUnitChange() {
     m_totalDurationUnit->setText(unit);
     // The rate counts samples per selected unit, so its label follows too.
     m_sampleRateUnit->setText(QStringLiteral("samples/") + unit);
-    m_sampleRateUnit->resize(
-        std::max(m_sampleRateUnit->width(), m_sampleRateUnit->sizeHint().width()),
-        m_sampleRateUnit->height());
+    fitLabelToText(*m_sampleRateUnit);
 }
 
 void CPulseDlg::OnSysCommand(int id) {

@@ -32,11 +32,18 @@ QString controlName(int id) {
     return QStringLiteral("control%1").arg(id);
 }
 
+void fitLabelToText(QLabel& label) {
+    // Fonts here are wider than the one the layouts were drawn for: a left-
+    // aligned label runs on to the right rather than lose its last letters.
+    label.resize(std::max(label.width(), label.sizeHint().width()), label.height());
+}
+
 namespace {
 
 QWidget* createControl(QDialog& dialog, const ControlTemplate& c, const QIcon& icon,
                        BaseUnits base) {
     const QString text = QString::fromUtf8(c.text);
+    const PixelRect r = toPixels(c, base);
     QWidget* w = nullptr;
     switch (c.kind) {
         case ControlKind::PushButton:
@@ -83,18 +90,13 @@ QWidget* createControl(QDialog& dialog, const ControlTemplate& c, const QIcon& i
         case ControlKind::Icon: {
             auto* label = new QLabel(&dialog);
             w = label;
-            const PixelRect r = toPixels(c, base);
             label->setPixmap(icon.pixmap(QSize(r.width, r.height)));
             break;
         }
     }
     if (c.id != 0) w->setObjectName(controlName(c.id));
-    const PixelRect r = toPixels(c, base);
-    int width = r.width;
-    // Fonts here are wider than the one the layout was drawn for: a left-
-    // aligned label may run on to the right rather than lose its last letters.
-    if (c.kind == ControlKind::Label) width = std::max(width, w->sizeHint().width());
-    w->setGeometry(r.x, r.y, width, r.height);
+    w->setGeometry(r.x, r.y, r.width, r.height);
+    if (c.kind == ControlKind::Label) fitLabelToText(*static_cast<QLabel*>(w));
     return w;
 }
 

@@ -8,6 +8,7 @@
 
 class QDialog;
 class QIcon;
+class QLabel;
 
 namespace korvex {
 
@@ -18,6 +19,9 @@ BaseUnits baseUnits(const QFont& font);
 
 // The objectName of the control with identifier `id`.
 QString controlName(int id);
+
+// Widens a label to its text, never narrower than its template width.
+void fitLabelToText(QLabel& label);
 
 // Sets the caption, font and fixed size, and creates the controls in
 // template order (so that this is the tab order). Icon controls show `icon`.
