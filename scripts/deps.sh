@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config clang-format
-  qt6-base-dev libgl-dev libcli11-dev
+  qt6-base-dev libgl-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-wayland fonts-dejavu-core
-  locales xvfb xauth python3-numpy
+  locales xvfb xauth python3-numpy python3-scipy
 )
 
 missing=()

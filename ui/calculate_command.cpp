@@ -1,9 +1,9 @@
 #include "ui/calculate_command.h"
 
-#include <charconv>
 #include <filesystem>
 
 #include "pulse/number_text.h"
+#include "pulse/pulse_messages.h"
 #include "pulse/pulse_series.h"
 #include "pulse/time_history.h"
 
@@ -30,15 +30,6 @@ std::string completionMessage(const std::string& fileName) {
     return "Calculation complete.\n\n Please call the ouput file: " + fileName +
            " \n into your own graphics program.\n\n The output file has two columns:\n\n "
            "time(sec)  amplitude(units)";
-}
-
-std::string cutNote(double coveredSeconds) {
-    char seconds[32];
-    // printf's %g, without the C locale's decimal comma.
-    const auto res = std::to_chars(seconds, seconds + sizeof seconds, coveredSeconds,
-                                   std::chars_format::general, 6);
-    return "Note: the record was cut to " + std::to_string(kMaxSamples) +
-           " samples; it covers only the first " + std::string(seconds, res.ptr) + " sec.";
 }
 
 void OnCalculate(PulseForm& form, PulsePlatform& platform) {

@@ -7,10 +7,9 @@
 #include <string>
 
 #include "pulse/output_sink.h"
+#include "pulse/pulse_messages.h"
 
 namespace korvex {
-
-inline constexpr const char* kTooFewSamplesWarning = "Warning:  increase the sample rate.";
 
 // The form as the command sees it, in the order the command reads it.
 class PulseForm {
@@ -41,9 +40,6 @@ class PulsePlatform {
 
 // The message shown when the file is written; `fileName` has no folder.
 std::string completionMessage(const std::string& fileName);
-
-// The sentence reporting a record cut at kMaxSamples.
-std::string cutNote(double coveredSeconds);
 
 // One press of Calculate. A file failure leaves as the sink's exception,
 // after the wait cursor has ended and before any completion message.

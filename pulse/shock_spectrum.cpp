@@ -1,0 +1,297 @@
+#include "pulse/shock_spectrum.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <thread>
+
+#include "pulse/pulse_series.h"
+
+// Each filter is a chain of dependent multiply-adds; the speed comes from
+// running several frequencies side by side in vector lanes. The wider
+// clone is chosen at load time where the processor has it; both do the same
+// operations in the same order (no fused multiply-add), so they give the
+// same bits.
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
+#define KORVEX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define KORVEX_VECTOR_CLONES
+#endif
+
+namespace korvex {
+namespace {
+
+std::string number(double x) {
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, x);
+    return std::string(buf, res.ptr);
+}
+
+// Four doubles as one value: a vector register where the processor has one
+// that wide, two where it has half that.
+#if defined(__GNUC__)
+// Only inline functions of this file pass these by value: no ABI to keep.
+#pragma GCC diagnostic ignored "-Wpsabi"
+using Vec = double __attribute__((vector_size(32)));
+inline Vec broadcast(double x) {
+    return Vec{x, x, x, x};
+}
+inline Vec maxOf(const Vec& a, const Vec& b) {
+    return a > b ? a : b;
+}
+#else
+struct Vec {
+    double v[4];
+    double& operator[](int i) { return v[i]; }
+    double operator[](int i) const { return v[i]; }
+};
+#define KORVEX_VEC_OP(op)                                                \
+    inline Vec operator op(Vec a, Vec b) {                               \
+        return {a[0] op b[0], a[1] op b[1], a[2] op b[2], a[3] op b[3]}; \
+    }
+KORVEX_VEC_OP(+)
+KORVEX_VEC_OP(-)
+KORVEX_VEC_OP(*)
+#undef KORVEX_VEC_OP
+inline Vec operator-(Vec a) {
+    return {-a[0], -a[1], -a[2], -a[3]};
+}
+inline Vec broadcast(double x) {
+    return {x, x, x, x};
+}
+inline Vec maxOf(const Vec& a, const Vec& b) {
+    Vec r;
+    for (int i = 0; i < 4; ++i) r[i] = a[i] > b[i] ? a[i] : b[i];
+    return r;
+}
+#endif
+
+constexpr int kVectors = 4;           // independent chains per step
+constexpr int kLanes = 4 * kVectors;  // frequencies filtered together
+constexpr int kCheckInterval = 256;   // samples between early-stop checks
+constexpr double kUnitRoundoff = 0x1p-53;
+
+struct Lanes {
+    Vec b0[kVectors], b1[kVectors], b2[kVectors], a1[kVectors], a2[kVectors];
+    Vec y1[kVectors], y2[kVectors];  // y[n-1], y[n-2]
+    Vec pos[kVectors], neg[kVectors];
+    double x1 = 0.0, x2 = 0.0;  // x[n-1], x[n-2]
+};
+
+// Runs the recurrence over x[begin, end) for every lane, each lane exactly
+// as a scalar loop would. Locals keep the state in registers: the compiler
+// cannot prove that stores to `s` leave `x` alone.
+KORVEX_VECTOR_CLONES void filterRun(Lanes& s, const double* x, int begin, int end) {
+    Vec b0[kVectors], b1[kVectors], b2[kVectors], a1[kVectors], a2[kVectors];
+    Vec y1[kVectors], y2[kVectors], pos[kVectors], neg[kVectors];
+    for (int j = 0; j < kVectors; ++j) {
+        b0[j] = s.b0[j], b1[j] = s.b1[j], b2[j] = s.b2[j], a1[j] = s.a1[j], a2[j] = s.a2[j];
+        y1[j] = s.y1[j], y2[j] = s.y2[j], pos[j] = s.pos[j], neg[j] = s.neg[j];
+    }
+    Vec x1 = broadcast(s.x1), x2 = broadcast(s.x2);
+    for (int n = begin; n < end; ++n) {
+        const Vec x0 = broadcast(x[n]);
+        for (int j = 0; j < kVectors; ++j) {
+            const Vec y = b0[j] * x0 + b1[j] * x1 + b2[j] * x2 - a1[j] * y1[j] - a2[j] * y2[j];
+            y2[j] = y1[j];
+            y1[j] = y;
+            pos[j] = maxOf(y, pos[j]);
+            neg[j] = maxOf(-y, neg[j]);
+        }
+        x2 = x1;
+        x1 = x0;
+    }
+    for (int j = 0; j < kVectors; ++j) {
+        s.y1[j] = y1[j], s.y2[j] = y2[j], s.pos[j] = pos[j], s.neg[j] = neg[j];
+    }
+    s.x1 = x1[0];
+    s.x2 = x2[0];
+}
+
+// Once the input is zero for good, a filter rings down freely. With poles
+// r e^(+-iB) (from the rounded a1 and a2), the free response starting at
+// y[n-2], y[n-1] stays within M r^k, M = sqrt(y0^2 + ((y0 r cos B - y1) /
+// (r sin B))^2). Rounding in the recurrence can add at most kappa M / (1 -
+// kappa), kappa = 6.01 u / ((1 - r) sin B), and computing M itself errs by
+// less than about 4u / (r sin B) + u / sin^2 B. `margin` covers all of that
+// generously; when the filter is too close to undamped for such a bound,
+// the lane is never stopped (margin infinite).
+struct RingDown {
+    double rcos, rsin, margin;
+};
+
+RingDown ringDown(const SrsFilter& f) {
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    const double u = kUnitRoundoff;
+    const double r = std::sqrt(f.a2);
+    const double rcos = -f.a1 / 2;
+    const double rsin2 = f.a2 - rcos * rcos;
+    if (!(r < 1.0) || !(rsin2 > 0.0)) return {rcos, 0.0, kInf};
+    const double rsin = std::sqrt(rsin2);
+    const double sinB = rsin / r;
+    const double kappa = 6.01 * u / ((1.0 - r) * sinB);
+    const double eta = 2 * kappa + 8 * u / rsin + 2 * u / (sinB * sinB) + 16 * u;
+    return {rcos, rsin, eta < 1e-3 ? 1.0 + eta : kInf};
+}
+
+// True when no later sample of lane j can raise either peak.
+bool rungDown(const Lanes& s, const RingDown& d, int lane) {
+    const int v = lane / 4, j = lane % 4;
+    const double y0 = s.y2[v][j], y1 = s.y1[v][j];
+    const double c = (y0 * d.rcos - y1) / d.rsin;
+    const double bound = std::sqrt(y0 * y0 + c * c) * d.margin;
+    return bound < s.pos[v][j] && bound < s.neg[v][j];
+}
+
+// Frequencies [first, first + kLanes) of the plan; lanes past the end repeat
+// the last frequency and are dropped.
+void runBlock(std::span<const double> x, int last, const std::vector<SrsFilter>& filters,
+              std::size_t first, SrsPoint* out) {
+    Lanes s;
+    RingDown ring[kLanes];
+    for (int lane = 0; lane < kLanes; ++lane) {
+        const SrsFilter& f = filters[std::min(first + lane, filters.size() - 1)];
+        const int v = lane / 4, j = lane % 4;
+        s.b0[v][j] = f.b0, s.b1[v][j] = f.b1, s.b2[v][j] = f.b2;
+        s.a1[v][j] = f.a1, s.a2[v][j] = f.a2;
+        s.y1[v][j] = s.y2[v][j] = 0.0;
+        s.pos[v][j] = s.neg[v][j] = -std::numeric_limits<double>::infinity();
+        ring[lane] = ringDown(f);
+    }
+    const int count = static_cast<int>(x.size());
+    // From here on x[n], x[n-1] and x[n-2] are all zero.
+    int n = std::min(count, last + 3);
+    filterRun(s, x.data(), 0, n);
+    while (n < count) {
+        bool all = true;
+        for (int j = 0; j < kLanes && all; ++j) all = rungDown(s, ring[j], j);
+        if (all) break;
+        const int end = std::min(count, n + kCheckInterval);
+        filterRun(s, x.data(), n, end);
+        n = end;
+    }
+    const std::size_t lanes = std::min<std::size_t>(kLanes, filters.size() - first);
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
+        SrsPoint& p = out[lane];
+        p.positive = s.pos[lane / 4][lane % 4];
+        p.negative = s.neg[lane / 4][lane % 4];
+        p.maximax = std::max(p.positive, p.negative);
+    }
+}
+
+}  // namespace
+
+SrsPlan planShockSpectrum(const SrsSettings& settings, double intervalS) {
+    SrsPlan plan;
+    plan.intervalS = intervalS;
+    const double fs = 1.0 / intervalS;
+    if (!(settings.q > 0.5)) {
+        throw SrsSettingError(SrsSetting::Q,
+                              "Q must be greater than 0.5 (at 0.5 and below the "
+                              "systems do not ring), got " +
+                                  number(settings.q));
+    }
+    plan.q = settings.q;
+    plan.fromHz = settings.fromHz.value_or(10.0);
+    if (!(plan.fromHz > 0.0)) {
+        throw SrsSettingError(
+            SrsSetting::From,
+            "the lowest frequency must be greater than 0 Hz, got " + number(plan.fromHz));
+    }
+    plan.toHz = settings.toHz.value_or(fs / 10);
+    const std::string to = settings.toHz ? "the highest frequency " + number(plan.toHz) + " Hz"
+                                         : "the highest frequency, by default a tenth of the "
+                                           "sample rate, " +
+                                               number(plan.toHz) + " Hz,";
+    if (!(plan.toHz >= plan.fromHz)) {
+        throw SrsSettingError(SrsSetting::To,
+                              to + " is below the lowest, " + number(plan.fromHz) + " Hz");
+    }
+    if (!(plan.toHz < fs / 2)) {
+        throw SrsSettingError(SrsSetting::To,
+                              to + " is not below half the sample rate, " + number(fs / 2) + " Hz");
+    }
+    const double n = settings.perOctave;
+    if (!(n >= 1 && n <= 48 && n == std::floor(n))) {
+        throw SrsSettingError(
+            SrsSetting::PerOctave,
+            "the frequencies per octave must be an integer from 1 to 48, got " + number(n));
+    }
+    plan.perOctave = static_cast<int>(n);
+    const double limit = plan.toHz * (1 + 1e-9);
+    for (int k = 0;; ++k) {
+        const double f = plan.fromHz * std::exp2(static_cast<double>(k) / plan.perOctave);
+        if (!(f <= limit)) break;
+        plan.frequencies.push_back(f);
+    }
+    return plan;
+}
+
+SrsFilter srsFilter(double frequencyHz, double intervalS, double q) {
+    const double w = 2 * kPi * frequencyHz;
+    const double A = w * intervalS / (2 * q);
+    const double B = w * intervalS * std::sqrt(1 - 1 / (4 * q * q));
+    const double E = std::exp(-A);
+    const double sinB = std::sin(B), cosB = std::cos(B);
+    // Left to right, as the formulas are written.
+    SrsFilter f;
+    f.b0 = 1 - E * sinB / B;
+    f.b1 = 2 * E * (sinB / B - cosB);
+    f.b2 = std::exp(-2 * A) - E * sinB / B;
+    f.a1 = -2 * E * cosB;
+    f.a2 = std::exp(-2 * A);
+    return f;
+}
+
+std::vector<SrsPoint> computeShockSpectrum(std::span<const double> samples, const SrsPlan& plan,
+                                           unsigned threads) {
+    std::vector<SrsPoint> points(plan.frequencies.size());
+    for (std::size_t k = 0; k < points.size(); ++k) points[k].frequencyHz = plan.frequencies[k];
+    if (points.empty() || samples.empty()) return points;
+
+    // The last sample that is not +0.0: after it the filters ring down. The
+    // zeros of a long record are skipped eight at a time.
+    const std::uint64_t* bits = reinterpret_cast<const std::uint64_t*>(samples.data());
+    std::size_t end = samples.size();
+    while (end >= 8) {
+        std::uint64_t any = 0;
+        for (std::size_t i = end - 8; i < end; ++i) any |= bits[i];
+        if (any != 0) break;
+        end -= 8;
+    }
+    while (end > 0 && bits[end - 1] == 0) --end;
+    const int last = static_cast<int>(end) - 1;
+
+    const bool finite = std::all_of(samples.begin(), samples.begin() + end,
+                                    [](double v) { return std::isfinite(v); });
+    if (!finite) {
+        return points;  // peaks stay NaN
+    }
+
+    std::vector<SrsFilter> filters;
+    filters.reserve(points.size());
+    for (double f : plan.frequencies) filters.push_back(srsFilter(f, plan.intervalS, plan.q));
+
+    const std::size_t blocks = (points.size() + kLanes - 1) / kLanes;
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t b; (b = next.fetch_add(1)) < blocks;) {
+            runBlock(samples, last, filters, b * kLanes, points.data() + b * kLanes);
+        }
+    };
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    // Threads pay only for long records; blocks are handed out one at a time.
+    const double steps = static_cast<double>(samples.size()) * static_cast<double>(blocks);
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, blocks));
+    if (steps < 1e6) threads = 1;
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+    return points;
+}
+
+}  // namespace korvex

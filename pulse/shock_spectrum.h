@@ -1,0 +1,70 @@
+// Shock response spectrum: the peak absolute acceleration of single-degree-
+// of-freedom systems, from rest, with the series as base input.
+#pragma once
+
+#include <limits>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace korvex {
+
+// What the caller asks for; unset ends of the range take their defaults.
+struct SrsSettings {
+    double q = 10.0;               // damping ratio 1 / (2Q)
+    std::optional<double> fromHz;  // default 10 Hz
+    std::optional<double> toHz;    // default a tenth of the sample rate
+    double perOctave = 12.0;       // an integer from 1 to 48
+};
+
+enum class SrsSetting { Q, From, To, PerOctave };
+
+// A setting that cannot be used, with the reason in words.
+class SrsSettingError : public std::invalid_argument {
+  public:
+    SrsSettingError(SrsSetting setting, const std::string& message)
+        : std::invalid_argument(message), setting_(setting) {}
+    SrsSetting setting() const { return setting_; }
+
+  private:
+    SrsSetting setting_;
+};
+
+// Checked settings with the defaults filled in, and the frequencies
+// from x 2^(k/N) up to `to` (with a relative slack of 1e-9).
+struct SrsPlan {
+    double q = 10.0;
+    double fromHz = 0.0;
+    double toHz = 0.0;
+    int perOctave = 12;
+    double intervalS = 0.0;
+    std::vector<double> frequencies;
+};
+
+// Throws SrsSettingError for Q <= 0.5, from <= 0, to < from, to >= half the
+// sample rate, or a count per octave that is not an integer from 1 to 48.
+SrsPlan planShockSpectrum(const SrsSettings& settings, double intervalS);
+
+// The ramp-invariant recursive filter for one natural frequency:
+// y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2].
+struct SrsFilter {
+    double b0, b1, b2, a1, a2;
+};
+SrsFilter srsFilter(double frequencyHz, double intervalS, double q);
+
+struct SrsPoint {
+    static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    double frequencyHz = kNone;
+    double positive = kNone;  // largest response
+    double negative = kNone;  // magnitude of the smallest response
+    double maximax = kNone;   // the larger of the two
+};
+
+// One point per planned frequency, over every sample. Any non-finite sample,
+// or none at all, makes every peak NaN. `threads` 0 uses every core.
+std::vector<SrsPoint> computeShockSpectrum(std::span<const double> samples, const SrsPlan& plan,
+                                           unsigned threads = 0);
+
+}  // namespace korvex

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "pulse/pulse_figures.h"
+#include "pulse/pulse_series.h"
+#include "pulse/shock_spectrum.h"
+
+namespace korvex {
+namespace {
+
+// The recurrence as written, one frequency at a time over every sample:
+// the vectorised, threaded, early-stopping spectrum must give these bits.
+SrsPoint plainSpectrumPoint(const std::vector<double>& x, double f, const SrsPlan& plan) {
+    const SrsFilter c = srsFilter(f, plan.intervalS, plan.q);
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    double pos = -INFINITY, neg = -INFINITY;
+    for (double x0 : x) {
+        const double y = c.b0 * x0 + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
+        x2 = x1, x1 = x0, y2 = y1, y1 = y;
+        pos = std::max(pos, y);
+        neg = std::max(neg, -y);
+    }
+    return {f, pos, neg, std::max(pos, neg)};
+}
+
+TEST(ShockSpectrum, MatchesThePlainRecurrenceBitForBit) {
+    std::mt19937_64 rng(20261208);
+    struct Case {
+        int burst, zeros;
+        SrsSettings settings;
+    };
+    // Short and long bursts, records that end while ringing and long quiet
+    // tails, light and heavy damping, and lane counts that leave a partial block.
+    const Case cases[] = {
+        {50, 20000, {}},
+        {3, 60000, {10, 2.0, 400.0, 24}},
+        {400, 0, {5, 20.0, 4000.0, 7}},
+        {1000, 5, {50, 100.0, 1000.0, 12}},
+        {20, 100000, {0.6, 10.0, 2000.0, 3}},
+    };
+    for (const Case& c : cases) {
+        std::vector<double> x(c.burst + c.zeros, 0.0);
+        std::uniform_real_distribution<double> value(-1.0, 1.0);
+        for (int i = 0; i < c.burst; ++i) x[i] = value(rng) * std::pow(10.0, value(rng) * 3);
+        const SrsPlan plan = planShockSpectrum(c.settings, 1e-4);
+        for (unsigned threads : {1u, 2u}) {
+            const std::vector<SrsPoint> got = computeShockSpectrum(x, plan, threads);
+            ASSERT_EQ(got.size(), plan.frequencies.size());
+            for (std::size_t k = 0; k < got.size(); ++k) {
+                const SrsPoint want = plainSpectrumPoint(x, plan.frequencies[k], plan);
+                SCOPED_TRACE(testing::Message() << "burst " << c.burst << ", " << want.frequencyHz
+                                                << " Hz, " << threads << " threads");
+                EXPECT_EQ(got[k].frequencyHz, want.frequencyHz);
+                EXPECT_EQ(got[k].positive, want.positive);
+                EXPECT_EQ(got[k].negative, want.negative);
+                EXPECT_EQ(got[k].maximax, want.maximax);
+            }
+        }
+    }
+}
+
+TEST(ShockSpectrum, StiffSystemsFollowThePulseAndNaNPropagates) {
+    // 11 ms half-sine of amplitude 3 sampled at 1 MHz: at 100 kHz the system
+    // rides the pulse, so its peak is the pulse's.
+    const PulseParameters p{3.0, 0.011, 0.02, 1e6, PulseType::HalfSine, TimeUnit::Seconds};
+    const int n = computePulseSeries(p);
+    const std::vector<double> x(pulseSeries.amplitude.begin(), pulseSeries.amplitude.begin() + n);
+    const SrsPlan plan = planShockSpectrum({10, 50e3, 100e3, 1}, 1e-6);
+    const std::vector<SrsPoint> srs = computeShockSpectrum(x, plan);
+    ASSERT_EQ(srs.size(), 2u);
+    EXPECT_NEAR(srs.back().maximax, 3.0, 3e-3);
+    EXPECT_NEAR(srs.back().positive, 3.0, 3e-3);
+
+    std::vector<double> bad = x;
+    bad[0] = NAN;
+    for (const SrsPoint& s : computeShockSpectrum(bad, plan)) EXPECT_TRUE(std::isnan(s.maximax));
+}
+
+TEST(ShockSpectrum, PlansTheRangeAndNamesTheBadSetting) {
+    const SrsPlan plan = planShockSpectrum({}, 1e-4);  // 10 Hz to a tenth of 10 kHz
+    ASSERT_EQ(plan.frequencies.size(), 80u);
+    EXPECT_EQ(plan.frequencies.front(), 10.0);
+    EXPECT_DOUBLE_EQ(plan.frequencies.back(), 10.0 * std::pow(2.0, 79.0 / 12));
+    EXPECT_EQ(planShockSpectrum({10, 10.0, 1280.0, 1}, 1e-4).frequencies.back(), 1280.0);
+
+    struct Bad {
+        SrsSettings settings;
+        double interval;
+        SrsSetting setting;
+    };
+    const Bad bad[] = {
+        {{0.5, {}, {}, 12}, 1e-4, SrsSetting::Q},
+        {{NAN, {}, {}, 12}, 1e-4, SrsSetting::Q},
+        {{10, 0.0, {}, 12}, 1e-4, SrsSetting::From},
+        {{10, 100.0, 99.0, 12}, 1e-4, SrsSetting::To},
+        {{10, {}, 5000.0, 12}, 1e-4, SrsSetting::To},  // half the sample rate
+        {{10, {}, {}, 12}, 1.0 / 50, SrsSetting::To},  // the default 5 Hz is below 10 Hz
+        {{10, {}, {}, 0}, 1e-4, SrsSetting::PerOctave},
+        {{10, {}, {}, 49}, 1e-4, SrsSetting::PerOctave},
+        {{10, {}, {}, 2.5}, 1e-4, SrsSetting::PerOctave},
+    };
+    for (const Bad& b : bad) {
+        try {
+            planShockSpectrum(b.settings, b.interval);
+            ADD_FAILURE() << "accepted setting " << static_cast<int>(b.setting);
+        } catch (const SrsSettingError& e) {
+            EXPECT_EQ(e.setting(), b.setting) << e.what();
+        }
+    }
+}
+
+TEST(PulseFigures, FineHalfSineMatchesTheContinuousPulse) {
+    const PulseParameters p{3.0, 11.0, 20.0, 1000.0, PulseType::HalfSine, TimeUnit::Milliseconds};
+    computePulseSeries(p);
+    const PulseFigures f = computePulseFigures(pulseSeries, p);
+    EXPECT_EQ(f.samples, 20000);
+    EXPECT_EQ(f.sampleInterval, 1e-6);
+    EXPECT_DOUBLE_EQ(f.record, 0.02);
+    EXPECT_FALSE(f.cut);
+    EXPECT_EQ(f.peakAmplitude, 3.0);
+    EXPECT_EQ(f.peakTime, pulseSeries.time[5500]);
+    EXPECT_DOUBLE_EQ(f.velocityChangeIdeal, 2 * 3.0 * 0.011 / kPi);
+    EXPECT_NEAR(f.velocityChange, f.velocityChangeIdeal, 1e-7 * f.velocityChangeIdeal);
+}
+
+TEST(PulseFigures, SignedPeakAndNaNSamples) {
+    const PulseParameters saw{
+        -2.0, 0.011, 0.1, 10000, PulseType::TerminalSawtooth, TimeUnit::Seconds};
+    computePulseSeries(saw);
+    PulseFigures f = computePulseFigures(pulseSeries, saw);
+    EXPECT_LT(f.peakAmplitude, -1.98);
+    EXPECT_EQ(f.peakTime, pulseSeries.time[109]);
+    EXPECT_DOUBLE_EQ(f.velocityChangeIdeal, -2.0 * 0.011 / 2);
+
+    PulseParameters none = saw;
+    none.pulseDuration = 0;  // the first sample is 0/0
+    computePulseSeries(none);
+    f = computePulseFigures(pulseSeries, none);
+    EXPECT_TRUE(std::isnan(f.peakAmplitude));
+    EXPECT_EQ(f.peakTime, 0.0);
+    EXPECT_TRUE(std::isnan(f.velocityChange));
+    EXPECT_EQ(f.velocityChangeIdeal, 0.0);
+}
+
+}  // namespace
+}  // namespace korvex
