@@ -31,14 +31,15 @@ SamplePlan planSamples(const PulseParameters& params) {
     return plan;
 }
 
-int computePulseSeries(const PulseParameters& params) {
-    const SamplePlan plan = planSamples(params);
+namespace {
+
+// Samples 0 to count - 1 into `times` (when WithTimes) and `amps`.
+template <bool WithTimes>
+void generate(const PulseParameters& params, const SamplePlan& plan, double* times, double* amps) {
     const double dt = plan.dt;
     const double amp = params.amplitude;
     const double pulseDuration = params.pulseDuration;
     const bool milliseconds = params.timeUnit == TimeUnit::Milliseconds;
-    double* const times = pulseSeries.time.data();
-    double* const amps = pulseSeries.amplitude.data();
 
     for (int i = 0; i < plan.count; ++i) {
         // Multiplied, not accumulated, so every time is one rounding from exact.
@@ -56,11 +57,25 @@ int computePulseSeries(const PulseParameters& params) {
                     break;
             }
         }
-        times[i] = milliseconds ? t * 0.001 : t;
+        if constexpr (WithTimes) times[i] = milliseconds ? t * 0.001 : t;
         amps[i] = a;
     }
+}
+
+}  // namespace
+
+int computePulseSeries(const PulseParameters& params) {
+    const SamplePlan plan = planSamples(params);
+    generate<true>(params, plan, pulseSeries.time.data(), pulseSeries.amplitude.data());
     pulseSeries.count = plan.count;
     return plan.count;
+}
+
+std::vector<double> pulseAmplitudes(const PulseParameters& params) {
+    const SamplePlan plan = planSamples(params);
+    std::vector<double> amps(plan.count > 0 ? static_cast<std::size_t>(plan.count) : 0);
+    generate<false>(params, plan, nullptr, amps.data());
+    return amps;
 }
 
 std::optional<double> cutCoverageSeconds(const PulseParameters& params) {

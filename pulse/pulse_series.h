@@ -3,6 +3,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 namespace korvex {
 
@@ -47,6 +48,10 @@ SamplePlan planSamples(const PulseParameters& params);
 
 // Fills pulseSeries and returns the sample count (also stored in it).
 int computePulseSeries(const PulseParameters& params);
+
+// The amplitudes computePulseSeries gives, in storage of the caller's own
+// (for work on another thread while pulseSeries may be overwritten).
+std::vector<double> pulseAmplitudes(const PulseParameters& params);
 
 // When the record is cut at kMaxSamples: the time in seconds that it covers.
 std::optional<double> cutCoverageSeconds(const PulseParameters& params);

@@ -1,7 +1,6 @@
 #include "pulse/shock_spectrum.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -69,9 +68,10 @@ inline Vec maxOf(const Vec& a, const Vec& b) {
 }
 #endif
 
-constexpr int kVectors = 4;           // independent chains per step
-constexpr int kLanes = 4 * kVectors;  // frequencies filtered together
-constexpr int kCheckInterval = 256;   // samples between early-stop checks
+constexpr int kVectors = 4;               // independent chains per step
+constexpr int kLanes = 4 * kVectors;      // frequencies filtered together
+constexpr int kCheckInterval = 256;       // samples between early-stop checks
+constexpr int kCancelInterval = 1 << 16;  // samples between looks at the cancel flag
 constexpr double kUnitRoundoff = 0x1p-53;
 
 struct Lanes {
@@ -149,7 +149,7 @@ bool rungDown(const Lanes& s, const RingDown& d, int lane) {
 // Frequencies [first, first + kLanes) of the plan; lanes past the end repeat
 // the last frequency and are dropped.
 void runBlock(std::span<const double> x, int last, const std::vector<SrsFilter>& filters,
-              std::size_t first, SrsPoint* out) {
+              std::size_t first, SrsPoint* out, const std::atomic<bool>* cancel) {
     Lanes s;
     RingDown ring[kLanes];
     for (int lane = 0; lane < kLanes; ++lane) {
@@ -162,14 +162,19 @@ void runBlock(std::span<const double> x, int last, const std::vector<SrsFilter>&
         ring[lane] = ringDown(f);
     }
     const int count = static_cast<int>(x.size());
-    // From here on x[n], x[n-1] and x[n-2] are all zero.
-    int n = std::min(count, last + 3);
-    filterRun(s, x.data(), 0, n);
+    // From `quiet` on, x[n], x[n-1] and x[n-2] are all zero and the lanes
+    // are checked for having rung down.
+    const int quiet = std::min(count, last + 3);
+    int n = 0;
     while (n < count) {
-        bool all = true;
-        for (int j = 0; j < kLanes && all; ++j) all = rungDown(s, ring[j], j);
-        if (all) break;
-        const int end = std::min(count, n + kCheckInterval);
+        if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) break;
+        if (n >= quiet) {
+            bool all = true;
+            for (int j = 0; j < kLanes && all; ++j) all = rungDown(s, ring[j], j);
+            if (all) break;
+        }
+        const int end =
+            n < quiet ? std::min(quiet, n + kCancelInterval) : std::min(count, n + kCheckInterval);
         filterRun(s, x.data(), n, end);
         n = end;
     }
@@ -247,7 +252,7 @@ SrsFilter srsFilter(double frequencyHz, double intervalS, double q) {
 }
 
 std::vector<SrsPoint> computeShockSpectrum(std::span<const double> samples, const SrsPlan& plan,
-                                           unsigned threads) {
+                                           unsigned threads, const std::atomic<bool>* cancel) {
     std::vector<SrsPoint> points(plan.frequencies.size());
     for (std::size_t k = 0; k < points.size(); ++k) points[k].frequencyHz = plan.frequencies[k];
     if (points.empty() || samples.empty()) return points;
@@ -279,7 +284,7 @@ std::vector<SrsPoint> computeShockSpectrum(std::span<const double> samples, cons
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t b; (b = next.fetch_add(1)) < blocks;) {
-            runBlock(samples, last, filters, b * kLanes, points.data() + b * kLanes);
+            runBlock(samples, last, filters, b * kLanes, points.data() + b * kLanes, cancel);
         }
     };
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());

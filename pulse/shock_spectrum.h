@@ -2,6 +2,7 @@
 // of-freedom systems, from rest, with the series as base input.
 #pragma once
 
+#include <atomic>
 #include <limits>
 #include <optional>
 #include <span>
@@ -63,8 +64,10 @@ struct SrsPoint {
 };
 
 // One point per planned frequency, over every sample. Any non-finite sample,
-// or none at all, makes every peak NaN. `threads` 0 uses every core.
+// or none at all, makes every peak NaN. `threads` 0 uses every core. Once
+// `*cancel` turns true the work ends soon, with an unusable result.
 std::vector<SrsPoint> computeShockSpectrum(std::span<const double> samples, const SrsPlan& plan,
-                                           unsigned threads = 0);
+                                           unsigned threads = 0,
+                                           const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace korvex

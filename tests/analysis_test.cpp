@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "pulse/pulse_figures.h"
 #include "pulse/pulse_series.h"
+#include "pulse/series_reduction.h"
 #include "pulse/shock_spectrum.h"
 
 namespace korvex {
@@ -110,6 +112,27 @@ TEST(ShockSpectrum, PlansTheRangeAndNamesTheBadSetting) {
             EXPECT_EQ(e.setting(), b.setting) << e.what();
         }
     }
+}
+
+TEST(MinMaxReduce, KeepsEverySpikeInOrder) {
+    // Spikes up and down, no two in one column, far more samples than columns.
+    std::vector<double> x(100000), y(100000, 0.0);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = 1e-4 * static_cast<double>(i);
+    std::mt19937 rng(7);
+    std::vector<std::size_t> spikes;
+    for (int k = 0; k < 40; ++k) {
+        const std::size_t at = 2500 * static_cast<std::size_t>(k) + rng() % 2000;
+        y[at] = (k % 2 ? 1.0 : -1.0) * (1 + k);
+        spikes.push_back(at);
+    }
+    const std::vector<ChartPoint> r = minMaxReduce(x, y, 300);
+    EXPECT_LE(r.size(), 600u);
+    for (std::size_t at : spikes) {
+        EXPECT_NE(std::find(r.begin(), r.end(), ChartPoint{x[at], y[at]}), r.end()) << at;
+    }
+    EXPECT_TRUE(std::is_sorted(r.begin(), r.end(),
+                               [](const ChartPoint& a, const ChartPoint& b) { return a.x < b.x; }));
+    EXPECT_EQ(minMaxReduce(std::span(x).first(500), std::span(y).first(500), 300).size(), 500u);
 }
 
 TEST(PulseFigures, FineHalfSineMatchesTheContinuousPulse) {

@@ -44,6 +44,10 @@ struct Fakes : PulseForm, PulsePlatform {
     }
     void beginWaitCursor() override { note("wait"); }
     void endWaitCursor() override { note("end wait"); }
+    void showPulse(const PulseParameters&, const PulseSeries& series) override {
+        note("show " + std::to_string(series.count));
+    }
+    void clearPulse() override { note("clear"); }
 
     struct File : OutputFile {
         explicit File(Fakes& f) : fakes(f) {}
@@ -89,8 +93,8 @@ const std::string kDone =
 TEST(CalculateCommandTest, WritesTheFileAndNamesItWithoutFolder) {
     Fakes f = form(0, 1, " 10", "2", "11", "100");
     f.run();
-    EXPECT_EQ(f.log, withReads({"ask file", "open /home/eng/runs/pulse.txt", "wait", "close",
-                                "message", "end wait"}));
+    EXPECT_EQ(f.log, withReads({"show 1000", "ask file", "open /home/eng/runs/pulse.txt", "wait",
+                                "close", "message", "end wait"}));
     ASSERT_EQ(f.messages, std::vector<std::string>{kDone});
     // The same bytes as the core makes from the same numbers.
     ASSERT_EQ(
@@ -108,7 +112,7 @@ TEST(CalculateCommandTest, TooFewSamplesWarnAndTouchNoFile) {
     for (const char* rate : {"", "abc", "-10000", "15000", "inf"}) {
         Fakes f = form(1, 0, rate, "1", "0.0001", "0.0001");
         f.run();
-        EXPECT_EQ(f.log, withReads({"message"})) << rate;
+        EXPECT_EQ(f.log, withReads({"clear", "message"})) << rate;
         EXPECT_EQ(f.messages, std::vector<std::string>{"Warning:  increase the sample rate."});
     }
 }
@@ -126,7 +130,7 @@ TEST(CalculateCommandTest, CancelEndsSilently) {
     Fakes f = form(0, 0, "10", "1", "11", "100");
     f.chosenPath.reset();
     f.run();
-    EXPECT_EQ(f.log, withReads({"ask file"}));
+    EXPECT_EQ(f.log, withReads({"show 1000", "ask file"}));
     EXPECT_TRUE(f.messages.empty());
 }
 
@@ -134,8 +138,8 @@ TEST(CalculateCommandTest, FailureLeavesWithCursorEndedAndNoMessage) {
     Fakes f = form(0, 0, "10", "1", "11", "100");
     f.failLine = 3;
     EXPECT_THROW(f.run(), std::runtime_error);
-    EXPECT_EQ(f.log, withReads({"ask file", "open /home/eng/runs/pulse.txt", "wait", "write failed",
-                                "end wait"}));
+    EXPECT_EQ(f.log, withReads({"show 1000", "ask file", "open /home/eng/runs/pulse.txt", "wait",
+                                "write failed", "end wait"}));
     EXPECT_TRUE(f.messages.empty());
     EXPECT_EQ(f.bytes.size(), 3u * 33 + 5);
 }

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QChartView>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -18,6 +21,7 @@
 #include <iterator>
 
 #include "pulse/file_sink.h"
+#include "ui/preview_pane.h"
 #include "ui/pulse_dialog.h"
 #include "ui/qt_template.h"
 
@@ -83,7 +87,7 @@ TEST_F(DialogTest, StartsWithDefaultsAndFocusOnCalculate) {
     }
     EXPECT_EQ(QApplication::focusWidget(), get<QPushButton>(IDOK));
     EXPECT_TRUE(get<QPushButton>(IDOK)->isDefault());
-    EXPECT_EQ(dlg->minimumSize(), dlg->maximumSize());  // no sizing border
+    EXPECT_FALSE(dlg->previewPane()->isShowingPulse());
 }
 
 TEST_F(DialogTest, UnitLabelsFollowTheTimeUnitAndValuesStay) {
@@ -255,10 +259,78 @@ TEST_F(DialogTest, ControlsSitWhereTheTemplatePutsThem) {
         EXPECT_GE(w->width(), r.width) << c.id;
     }
     const PixelRect size = toPixels(mainDialogTemplate(), base);
-    EXPECT_EQ(dlg->size(), QSize(size.width, size.height));
+    EXPECT_EQ(dlg->formSize(), QSize(size.width, size.height));
     // The unit labels stand right of their edits, Calculate left of Exit.
     EXPECT_GT(edit(IDC_PULSE_DURATION_UNIT)->x(), edit(IDC_PULSE_DURATION)->geometry().right());
     EXPECT_GT(get<QPushButton>(IDCANCEL)->x(), get<QPushButton>(IDOK)->geometry().right());
+
+    // A larger window moves nothing of the form; the pane takes the room.
+    const QRect calculate = get<QPushButton>(IDOK)->geometry();
+    dlg->resize(dlg->width() + 300, dlg->height() + 200);
+    EXPECT_EQ(get<QPushButton>(IDOK)->geometry(), calculate);
+    EXPECT_EQ(dlg->previewPane()->geometry(),
+              QRect(size.width, 0, dlg->width() - size.width, dlg->height()));
+}
+
+TEST_F(DialogTest, TabVisitsTheFormInTemplateOrderAndNeverThePane) {
+    const int chain[] = {IDOK,
+                         IDCANCEL,
+                         IDC_PULSE_TYPE,
+                         IDC_AMPLITUDE,
+                         IDC_PULSE_DURATION,
+                         IDC_TOTAL_DURATION,
+                         IDC_SAMPLE_RATE,
+                         IDC_TIME_UNIT,
+                         IDC_PULSE_DURATION_UNIT,
+                         IDC_TOTAL_DURATION_UNIT,
+                         IDOK};
+    // With the pane showing a pulse, so that its charts and tabs are visible.
+    edit(IDC_AMPLITUDE)->setText("1");
+    edit(IDC_PULSE_DURATION)->setText("11");
+    edit(IDC_SAMPLE_RATE)->setText("10");
+    get<QPushButton>(IDOK)->click();
+    ASSERT_TRUE(dlg->previewPane()->isShowingPulse());
+    get<QPushButton>(IDOK)->setFocus();
+    for (int id : chain) {
+        EXPECT_EQ(QApplication::focusWidget(), dlg->findChild<QWidget*>(controlName(id)))
+            << "expected " << id;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+}
+
+TEST_F(DialogTest, CalculateShowsThePulseCancelKeepsItTooFewSamplesClearIt) {
+    list(IDC_TIME_UNIT)->setCurrentRow(1);
+    edit(IDC_AMPLITUDE)->setText("1");
+    edit(IDC_PULSE_DURATION)->setText("0.011");
+    edit(IDC_TOTAL_DURATION)->setText("0.1");
+    edit(IDC_SAMPLE_RATE)->setText("10000");
+    PreviewPane* pane = dlg->previewPane();
+    QSignalSpy spectrum(pane, &PreviewPane::spectrumReady);
+    pressEnterIn(edit(IDC_SAMPLE_RATE));  // the fake's Save As is cancelled
+    EXPECT_TRUE(platform.messages.empty());
+    ASSERT_TRUE(pane->isShowingPulse());
+    const QString figures = pane->figuresText();
+    for (const char* line :
+         {"Samples: 1000 at intervals of 0.0001 s, covering 0.1 s", "Peak: 1 at 0.0055 s",
+          "Velocity change: 0.00700234 (samples), 0.00700282 (ideal pulse)"}) {
+        EXPECT_TRUE(figures.contains(QString::fromUtf8(line))) << line << "\n"
+                                                               << figures.toStdString();
+    }
+    ASSERT_TRUE(spectrum.wait(5000));
+    const auto* maximax =
+        qobject_cast<QLineSeries*>(pane->spectrumView()->chart()->series().back());
+    ASSERT_NE(maximax, nullptr);
+    EXPECT_EQ(maximax->count(), 80);
+    EXPECT_TRUE(pane->spectrumView()->chart()->title().startsWith("Q 10, 10 Hz to 1000 Hz, 12"));
+
+    edit(IDC_AMPLITUDE)->setText("7");  // typing changes nothing until Calculate
+    EXPECT_EQ(pane->figuresText(), figures);
+
+    edit(IDC_SAMPLE_RATE)->setText("0");
+    pressEnterIn(edit(IDC_SAMPLE_RATE));
+    EXPECT_EQ(platform.messages, std::vector<std::string>{"Warning:  increase the sample rate."});
+    EXPECT_FALSE(pane->isShowingPulse());
+    EXPECT_TRUE(pane->figuresText().isEmpty());
 }
 
 }  // namespace

@@ -43,9 +43,11 @@ void OnCalculate(PulseForm& form, PulsePlatform& platform) {
 
     const int count = computePulseSeries(params);
     if (count < 2) {
+        platform.clearPulse();
         platform.messageBox(kTooFewSamplesWarning);
         return;
     }
+    platform.showPulse(params, pulseSeries);
 
     const std::optional<std::string> path = platform.askSaveFileName();
     if (!path) return;  // cancelled: no file is touched

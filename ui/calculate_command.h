@@ -8,6 +8,7 @@
 
 #include "pulse/output_sink.h"
 #include "pulse/pulse_messages.h"
+#include "pulse/pulse_series.h"
 
 namespace korvex {
 
@@ -36,6 +37,10 @@ class PulsePlatform {
     virtual std::unique_ptr<OutputFile> openOutputFile(const std::string& path) = 0;
     virtual void beginWaitCursor() = 0;
     virtual void endWaitCursor() = 0;
+    // The series just computed, shown before the file is asked for; a press
+    // with too few samples clears it. Nothing to show by default.
+    virtual void showPulse(const PulseParameters& /*params*/, const PulseSeries& /*series*/) {}
+    virtual void clearPulse() {}
 };
 
 // The message shown when the file is written; `fileName` has no folder.

@@ -9,10 +9,12 @@
 #include <QPushButton>
 #include <QShortcut>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
 #include "pulse/file_sink.h"
+#include "ui/preview_pane.h"
 #include "ui/qt_template.h"
 
 // The icons are compiled into a static library, whose resources must be
@@ -35,6 +37,32 @@ std::string toLocal8Bit(const QString& text) {
     return text.toLocal8Bit().toStdString();
 }
 
+// The desktop's operations, with the pulse shown in the dialog's own pane.
+class PreviewingPlatform : public PulsePlatform {
+  public:
+    PreviewingPlatform(PulsePlatform& platform, PreviewPane& pane)
+        : m_platform(platform), m_pane(pane) {}
+    void messageBox(const std::string& text) override { m_platform.messageBox(text); }
+    std::optional<std::string> askSaveFileName() override { return m_platform.askSaveFileName(); }
+    std::unique_ptr<OutputFile> openOutputFile(const std::string& path) override {
+        return m_platform.openOutputFile(path);
+    }
+    void beginWaitCursor() override { m_platform.beginWaitCursor(); }
+    void endWaitCursor() override { m_platform.endWaitCursor(); }
+    void showPulse(const PulseParameters& params, const PulseSeries& series) override {
+        m_platform.showPulse(params, series);
+        m_pane.showPulse(params, series);
+    }
+    void clearPulse() override {
+        m_platform.clearPulse();
+        m_pane.clearPulse();
+    }
+
+  private:
+    PulsePlatform& m_platform;
+    PreviewPane& m_pane;
+};
+
 // The selected entry, -1 when none (a control-click can clear the selection).
 int selectedRow(const QListWidget& list) {
     const QList<QListWidgetItem*> selected = list.selectedItems();
@@ -55,10 +83,17 @@ QIcon applicationIcon() {
 CPulseDlg::CPulseDlg(PulsePlatform& platform, QWidget* parent)
     : QDialog(parent), m_platform(platform), m_hIcon(applicationIcon()) {
     buildFromTemplate(*this, mainDialogTemplate(), m_hIcon);
-    // A window with a minimise and a maximise box, and no sizing border.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    // The form keeps its template size at the top left; the preview pane,
+    // made after the controls so that it ends their Tab chain, takes the rest
+    // of a window that may now be resized.
+    m_formSize = size();
+    m_preview = new PreviewPane(this);
+    setMinimumSize(m_formSize.width() + 360, std::max(m_formSize.height(), 400));
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(m_formSize.width() + 680, std::max(m_formSize.height(), 600));
     DoDataExchange();
     connect(m_calculate, &QPushButton::clicked, this, &CPulseDlg::accept);
     connect(control<QPushButton>(*this, IDCANCEL), &QPushButton::clicked, this, &CPulseDlg::reject);
@@ -140,9 +175,15 @@ void CPulseDlg::accept() {
     OnOK();
 }
 
+void CPulseDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    m_preview->setGeometry(m_formSize.width(), 0, width() - m_formSize.width(), height());
+}
+
 void CPulseDlg::OnOK() {
+    PreviewingPlatform platform(m_platform, *m_preview);
     try {
-        OnCalculate(*this, m_platform);
+        OnCalculate(*this, platform);
     } catch (const FileError& e) {
         m_platform.messageBox("The output file could not be written.\n\n" + e.path() + "\n\n" +
                               e.reason());

@@ -15,6 +15,8 @@ class QPushButton;
 
 namespace korvex {
 
+class PreviewPane;
+
 class CPulseDlg : public QDialog, public PulseForm {
     Q_OBJECT
 
@@ -31,6 +33,9 @@ class CPulseDlg : public QDialog, public PulseForm {
 
     // The system-menu stand-in: minimise, close and the About entry.
     QMenu* systemMenu() const { return m_systemMenu; }
+    PreviewPane* previewPane() const { return m_preview; }
+    // The form's own area, at the window's top left; the pane takes the rest.
+    QSize formSize() const { return m_formSize; }
 
   public slots:
     void OnOK();  // Calculate; the dialog stays open
@@ -41,6 +46,7 @@ class CPulseDlg : public QDialog, public PulseForm {
     // Enter and the Calculate button land here, as IDOK does: calculate, never close.
     void accept() override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     // The system menu, or an edit's own menu with the About entry added.
@@ -52,6 +58,8 @@ class CPulseDlg : public QDialog, public PulseForm {
     QIcon m_hIcon;
     QMenu* m_systemMenu = nullptr;
     QAction* m_aboutAction = nullptr;
+    PreviewPane* m_preview = nullptr;
+    QSize m_formSize;
 
     QLineEdit* m_totalDurationUnit = nullptr;
     QLineEdit* m_pulseDurationUnit = nullptr;
