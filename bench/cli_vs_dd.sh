@@ -47,5 +47,5 @@ echo "korvex-cli  : $k ms  ($(stat -c %s "$tmp/korvex.txt") bytes)"
 echo "dd          : $d ms"
 echo "numpy       : $n ms  (file $same to korvex-cli's)"
 awk -v k="$k" -v d="$d" -v n="$n" 'BEGIN {
-  printf "korvex-cli / dd    = %.2fx (goal <= 2, aim 1.5)\n", k / d
+  printf "korvex-cli / dd    = %.2fx (goal <= 1.2)\n", k / d
   printf "numpy / korvex-cli = %.0fx (goal >= 60)\n", n / k }'

@@ -217,10 +217,13 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
 
-    if (computePulseSeries(params) < 2) {
+    if (planSamples(params).count < 2) {
         std::cerr << "korvex-cli: " << kTooFewSamplesWarning << '\n';
         return kExitNotWritten;
     }
+    // The time history is computed as it is written; only the figures and
+    // the spectrum need the whole series at once.
+    if (!summary.empty() || !srs.empty()) computePulseSeries(params);
     std::optional<SrsPlan> srsPlan;
     if (!srs.empty()) {
         try {
@@ -238,7 +241,8 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     if (!output.empty()) {
-        ok &= writeOutput(output, [](OutputSink& sink) { writeTimeHistory(sink, pulseSeries); });
+        ok &= writeOutput(output,
+                          [&params](OutputSink& sink) { writePulseTimeHistory(sink, params); });
     }
     if (!summary.empty()) {
         const std::string text =

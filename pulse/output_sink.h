@@ -9,15 +9,17 @@ namespace korvex {
 // otherwise it throws, possibly after part of them reached the destination.
 //
 // reserve()/commit() is the same write without a copy: reserve(n) gives room
-// for up to n bytes (kMaxReserve at most), valid until the next call on the
-// sink, and commit(size) writes the `size` bytes placed there, exactly as
-// write() would. Sinks with a buffer of their own hand out a piece of it.
+// for up to n bytes (maxReserve() at most, never less than kMaxReserve),
+// valid until the next call on the sink, and commit(size) writes the `size`
+// bytes placed there, exactly as write() would. Sinks with a buffer of their
+// own hand out a piece of it.
 class OutputSink {
   public:
     static constexpr std::size_t kMaxReserve = 64;
 
     virtual ~OutputSink() = default;
     virtual void write(const char* data, std::size_t size) = 0;
+    virtual std::size_t maxReserve() const { return kMaxReserve; }
     virtual char* reserve(std::size_t /*size*/) { return scratch_; }
     virtual void commit(std::size_t size) { write(scratch_, size); }
 

@@ -2,9 +2,14 @@
 
 #include <cmath>
 
+#include "pulse/file_sink.h"
+
 namespace korvex {
 
 PulseSeries pulseSeries;
+
+// The series is filled in one pass; huge pages spare most of its faults.
+static const bool kSeriesAdvised = (adviseLargeArray(&pulseSeries, sizeof pulseSeries), true);
 
 const double kPi = std::atan2(0.0, -1.0);
 
@@ -33,15 +38,18 @@ SamplePlan planSamples(const PulseParameters& params) {
 
 namespace {
 
-// Samples 0 to count - 1 into `times` (when WithTimes) and `amps`.
+// Samples [first, end) into times[0 ..] (when WithTimes) and amps[0 ..].
 template <bool WithTimes>
-void generate(const PulseParameters& params, const SamplePlan& plan, double* times, double* amps) {
+void generate(const PulseParameters& params, const SamplePlan& plan, int first, int end,
+              double* times, double* amps) {
     const double dt = plan.dt;
     const double amp = params.amplitude;
     const double pulseDuration = params.pulseDuration;
     const bool milliseconds = params.timeUnit == TimeUnit::Milliseconds;
 
-    for (int i = 0; i < plan.count; ++i) {
+    times -= first;
+    amps -= first;
+    for (int i = first; i < end; ++i) {
         // Multiplied, not accumulated, so every time is one rounding from exact.
         const double t = static_cast<double>(i) * dt;
         double a = 0.0;
@@ -66,7 +74,8 @@ void generate(const PulseParameters& params, const SamplePlan& plan, double* tim
 
 int computePulseSeries(const PulseParameters& params) {
     const SamplePlan plan = planSamples(params);
-    generate<true>(params, plan, pulseSeries.time.data(), pulseSeries.amplitude.data());
+    generate<true>(params, plan, 0, plan.count, pulseSeries.time.data(),
+                   pulseSeries.amplitude.data());
     pulseSeries.count = plan.count;
     return plan.count;
 }
@@ -74,8 +83,13 @@ int computePulseSeries(const PulseParameters& params) {
 std::vector<double> pulseAmplitudes(const PulseParameters& params) {
     const SamplePlan plan = planSamples(params);
     std::vector<double> amps(plan.count > 0 ? static_cast<std::size_t>(plan.count) : 0);
-    generate<false>(params, plan, nullptr, amps.data());
+    generate<false>(params, plan, 0, plan.count, nullptr, amps.data());
     return amps;
+}
+
+void computePulseSamples(const PulseParameters& params, const SamplePlan& plan, int first, int end,
+                         double* times, double* amplitudes) {
+    generate<true>(params, plan, first, end, times, amplitudes);
 }
 
 std::optional<double> cutCoverageSeconds(const PulseParameters& params) {

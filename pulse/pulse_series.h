@@ -49,6 +49,12 @@ SamplePlan planSamples(const PulseParameters& params);
 // Fills pulseSeries and returns the sample count (also stored in it).
 int computePulseSeries(const PulseParameters& params);
 
+// Samples [first, end) of the plan's series, exactly as computePulseSeries
+// stores them, into times[0 ..] and amplitudes[0 ..]: for working through
+// a record a piece at a time.
+void computePulseSamples(const PulseParameters& params, const SamplePlan& plan, int first, int end,
+                         double* times, double* amplitudes);
+
 // The amplitudes computePulseSeries gives, in storage of the caller's own
 // (for work on another thread while pulseSeries may be overwritten).
 std::vector<double> pulseAmplitudes(const PulseParameters& params);

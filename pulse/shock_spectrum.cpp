@@ -14,7 +14,10 @@
 // clone is chosen at load time where the processor has it; both do the same
 // operations in the same order (no fused multiply-add), so they give the
 // same bits.
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__)
+// (Not under ThreadSanitizer, whose run-time is not ready when the loader
+// picks a clone.)
+#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__) && \
+    !defined(__SANITIZE_THREAD__)
 #define KORVEX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define KORVEX_VECTOR_CLONES

@@ -1,10 +1,18 @@
 #include "pulse/time_history.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+
+// The batch formatter's first pass must not pay a call per number.
+#if defined(__GNUC__)
+#define KORVEX_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define KORVEX_ALWAYS_INLINE inline
+#endif
 
 namespace korvex {
 namespace {
@@ -39,10 +47,6 @@ char* putExponent(char* p, int e) {
     return p + 2;
 }
 
-void putPair(char* p, std::uint32_t v) {
-    std::memcpy(p, kDigitPairs + 2 * v, 2);
-}
-
 // Correctly rounded fallback: to_chars, with its exponent widened to three digits.
 void putScientificSlow(char* p, double x, int digits) {
     char buf[64];
@@ -56,28 +60,23 @@ void putScientificSlow(char* p, double x, int digits) {
     putExponent(p + mantissaLen, ePos[1] == '-' ? -e : e);
 }
 
-// Writes |x| (finite, positive) as exactly `Digits` significant digits in
-// %e form with a three-digit exponent: Digits + 6 bytes. Fast path: scale by
-// an exact power of ten (one rounding) and round to an integer; whenever that
-// rounding error could decide the last digit (a near tie) the exact
-// formatter takes over.
+// |x| (finite, positive) to `Digits` significant digits: the digits as an
+// integer r in [10^(Digits-1), 10^Digits) and the decimal exponent e. Fast
+// path: scale by an exact power of ten (one rounding) and round to an
+// integer. Returns false, for the exact formatter to take over, outside the
+// tables' range and whenever that rounding error could decide the last digit
+// (a near tie).
 template <int Digits>
-void putMagnitude(char* p, double x) {
+KORVEX_ALWAYS_INLINE bool fastDecimal(double x, std::uint32_t& r, int& e) {
     constexpr std::uint32_t lo = Digits == 7 ? 1'000'000 : 10'000;
     constexpr std::uint32_t hi = lo * 10;
-
-    if (x == 0.0) {
-        std::memcpy(p, Digits == 7 ? "0.000000e+000" : "0.0000e+000", Digits + 6);
-        return;
-    }
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
     const int e2 = static_cast<int>(bits >> 52) - 1023;
     // floor(e2 * log10(2)) is the decimal exponent or one less than it.
-    int e = (e2 * 78913) >> 18;
+    e = (e2 * 78913) >> 18;
     const int s = Digits - 1 - e;
     if (e + 1 < kThresholdMin || e + 1 > 30 || s > kMaxExactPow10 || s - 1 < -kMaxExactPow10) {
-        putScientificSlow(p, x, Digits);
-        return;
+        return false;
     }
     const bool up = x >= kThreshold[e + 1 - kThresholdMin];
     e += up;
@@ -88,29 +87,56 @@ void putMagnitude(char* p, double x) {
     // that close to one half leaves the rounding in doubt.
     const std::uint32_t floorY = static_cast<std::uint32_t>(y);
     const double frac = y - static_cast<double>(floorY);  // exact
-    if (std::fabs(frac - 0.5) <= y * 0x1p-50) {
-        putScientificSlow(p, x, Digits);
-        return;
-    }
-    std::uint32_t r = floorY + (frac > 0.5 ? 1u : 0u);
+    if (std::fabs(frac - 0.5) <= y * 0x1p-50) return false;
+    r = floorY + (frac > 0.5 ? 1u : 0u);
     if (r >= hi) {  // 9.99..96 rounded up a decade
         r = lo;
         ++e;
     }
+    return true;
+}
+
+std::uint64_t pairAt(std::uint32_t v) {
+    std::uint16_t pair;
+    std::memcpy(&pair, kDigitPairs + 2 * v, 2);
+    return pair;
+}
+
+// The %e form of r x 10^(e - Digits + 1), r as fastDecimal gives it:
+// Digits + 6 bytes, the mantissa built in a register and stored at once.
+template <int Digits>
+void putDigits(char* p, std::uint32_t r, int e) {
+    static_assert(std::endian::native == std::endian::little);
+    constexpr std::uint32_t lo = Digits == 7 ? 1'000'000 : 10'000;
     const std::uint32_t lead = r / lo;
     std::uint32_t rest = r - lead * lo;
-    p[0] = static_cast<char>('0' + lead);
-    p[1] = '.';
+    std::uint64_t word = ('0' + lead) | (std::uint64_t{'.'} << 8);
     if constexpr (Digits == 7) {
-        putPair(p + 2, rest / 10000);
-        rest %= 10000;
-        putPair(p + 4, rest / 100);
-        putPair(p + 6, rest % 100);
+        const std::uint32_t a = rest / 10000, b = rest % 10000;
+        word |= pairAt(a) << 16 | pairAt(b / 100) << 32 | pairAt(b % 100) << 48;
     } else {
-        putPair(p + 2, rest / 100);
-        putPair(p + 4, rest % 100);
+        word |= pairAt(rest / 100) << 16 | pairAt(rest % 100) << 32;
     }
+    std::memcpy(p, &word, Digits + 1);
     putExponent(p + Digits + 1, e);
+}
+
+template <int Digits>
+constexpr const char* kZero = Digits == 7 ? "0.000000e+000" : "0.0000e+000";
+
+// Writes |x| (finite, positive or zero) in %e form with `Digits`
+// significant digits and a three-digit exponent: Digits + 6 bytes.
+template <int Digits>
+void putMagnitude(char* p, double x) {
+    std::uint32_t r;
+    int e;
+    if (x == 0.0) {
+        std::memcpy(p, kZero<Digits>, Digits + 6);
+    } else if (fastDecimal<Digits>(x, r, e)) {
+        putDigits<Digits>(p, r, e);
+    } else {
+        putScientificSlow(p, x, Digits);
+    }
 }
 
 // Right-aligns x in a field one byte wider than its positive %e form, so
@@ -151,6 +177,62 @@ void writeTimeHistory(OutputSink& sink, const PulseSeries& series) {
         char* line = sink.reserve(kTimeHistoryLineSize);
         formatTimeHistoryLineTo(line, series.time[i], series.amplitude[i]);
         sink.commit(kTimeHistoryLineSize);
+    }
+}
+
+void formatTimeHistoryLines(char* out, const double* times, const double* amplitudes,
+                            std::size_t count) {
+    // In two passes over a block: first every number's digits as integers,
+    // then the text. The passes have no chain of dependences from one line
+    // to the next, so the processor overlaps many lines at once.
+    constexpr std::size_t kBlock = 128;
+    std::uint32_t tr[kBlock], ar[kBlock];
+    int te[kBlock], ae[kBlock];
+    bool fast[kBlock];
+    for (std::size_t first = 0; first < count; first += kBlock) {
+        const std::size_t n = std::min(kBlock, count - first);
+        const double* t = times + first;
+        const double* a = amplitudes + first;
+        for (std::size_t k = 0; k < n; ++k) {
+            // Zero amplitudes (most of a long record) need no digits.
+            const double at = std::fabs(t[k]), aa = std::fabs(a[k]);
+            ar[k] = 0;
+            fast[k] = at != 0.0 && fastDecimal<7>(at, tr[k], te[k]) &&
+                      (aa == 0.0 || fastDecimal<5>(aa, ar[k], ae[k]));
+        }
+        for (std::size_t k = 0; k < n; ++k) {
+            char* line = out + (first + k) * kTimeHistoryLineSize;
+            if (!fast[k]) {
+                formatTimeHistoryLineTo(line, t[k], a[k]);
+                continue;
+            }
+            std::memcpy(line, "                \t  0.0000e+000 \r\n", kTimeHistoryLineSize);
+            if (std::signbit(t[k])) line[1] = '-';
+            putDigits<7>(line + 2, tr[k], te[k]);
+            if (std::signbit(a[k])) line[18] = '-';
+            if (ar[k] != 0) putDigits<5>(line + 19, ar[k], ae[k]);
+        }
+    }
+}
+
+void writePulseTimeHistory(OutputSink& sink, const PulseParameters& params) {
+    const SamplePlan plan = planSamples(params);
+    // Samples a piece at a time in arrays that stay in the first-level
+    // cache, and their lines formatted straight into the sink's buffer.
+    constexpr int kPiece = 1024;
+    const int perReserve =
+        static_cast<int>(std::min<std::size_t>(kPiece, sink.maxReserve() / kTimeHistoryLineSize));
+    double times[kPiece], amplitudes[kPiece];
+    for (int first = 0; first < plan.count; first += kPiece) {
+        const int end = std::min(plan.count, first + kPiece);
+        computePulseSamples(params, plan, first, end, times, amplitudes);
+        for (int i = 0; i < end - first;) {
+            const auto lines = static_cast<std::size_t>(std::min(perReserve, end - first - i));
+            formatTimeHistoryLines(sink.reserve(lines * kTimeHistoryLineSize), times + i,
+                                   amplitudes + i, lines);
+            sink.commit(lines * kTimeHistoryLineSize);
+            i += static_cast<int>(lines);
+        }
     }
 }
 

@@ -20,8 +20,18 @@ void formatTimeHistoryLineTo(char* out, double time, double amplitude);
 
 std::string formatTimeHistoryLine(double time, double amplitude);
 
+// `count` lines into out[0 .. count x kTimeHistoryLineSize): the same bytes
+// as formatTimeHistoryLineTo line by line, faster.
+void formatTimeHistoryLines(char* out, const double* times, const double* amplitudes,
+                            std::size_t count);
+
 // One sink write per line, lines 0 to count - 1 in order. A failure of the
 // sink propagates unchanged and stops the writer at that line.
 void writeTimeHistory(OutputSink& sink, const PulseSeries& series);
+
+// The lines writeTimeHistory writes for the series that `params` give,
+// computed a piece at a time as they are written, so that no record-sized
+// arrays are filled first.
+void writePulseTimeHistory(OutputSink& sink, const PulseParameters& params);
 
 }  // namespace korvex

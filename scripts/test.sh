@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test. --sanitize builds into build-asan with
-# AddressSanitizer and UndefinedBehaviorSanitizer instead.
+# AddressSanitizer and UndefinedBehaviorSanitizer instead; --tsan builds the
+# core and command line (Qt itself is not instrumented) into build-tsan with
+# ThreadSanitizer, for the writer and spectrum threads.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,6 +11,10 @@ flags=()
 if [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
   flags=(-DKORVEX_SANITIZE=ON -DKORVEX_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+elif [ "${1:-}" = "--tsan" ]; then
+  build=build-tsan
+  flags=(-DKORVEX_SANITIZE_THREAD=ON -DKORVEX_BUILD_GUI=OFF -DKORVEX_BUILD_BENCH=OFF
+         -DCMAKE_BUILD_TYPE=RelWithDebInfo)
 fi
 
 scripts/deps.sh

@@ -87,6 +87,25 @@ if(EXISTS "/dev/full")
   expect(full_disk 1 "^korvex-cli: cannot write /dev/full: No space left on device\n$" ${pulse} --output /dev/full)
 endif()
 
+# A nearly full disk: the old file stays exactly as it was, nothing beside it.
+# Mounting needs root (as in CI); elsewhere this case is skipped.
+file(MAKE_DIRECTORY "${WORK}/full")
+execute_process(COMMAND mount -t tmpfs -o size=1m tmpfs "${WORK}/full" RESULT_VARIABLE mounted
+                OUTPUT_QUIET ERROR_QUIET)
+if(mounted EQUAL 0)
+  file(WRITE "${WORK}/full/pulse.txt" "good contents")
+  expect(full_tmpfs 1 "^korvex-cli: cannot write ${WORK}/full/pulse.txt: No space left on device\n$"
+         ${pulse} --total-duration 200 --output "${WORK}/full/pulse.txt")
+  file(READ "${WORK}/full/pulse.txt" kept)
+  file(GLOB left RELATIVE "${WORK}/full" "${WORK}/full/*" "${WORK}/full/.*")
+  execute_process(COMMAND umount "${WORK}/full")
+  if(NOT kept STREQUAL "good contents" OR NOT left STREQUAL "pulse.txt")
+    message(SEND_ERROR "full_tmpfs: pulse.txt holds '${kept}', the folder holds ${left}")
+  endif()
+else()
+  message(STATUS "full_tmpfs skipped: cannot mount a tmpfs (needs root)")
+endif()
+
 expect(empty_number 2 "--sample-rate" ${pulse} --output "${WORK}/bad.txt" --sample-rate "")
 foreach(bad "1x" " 1" "inf" "nan" "0x10" "1e999" "1,5")
   expect("bad_number[${bad}]" 2 "--sample-rate: '${bad}' is not a finite decimal number" ${pulse}

@@ -21,6 +21,7 @@
 #include <iterator>
 
 #include "pulse/file_sink.h"
+#include "small_tmpfs.h"
 #include "ui/preview_pane.h"
 #include "ui/pulse_dialog.h"
 #include "ui/qt_template.h"
@@ -188,6 +189,26 @@ TEST_F(DialogFileTest, FileFailureIsReportedAndTheDialogStaysUsable) {
     platform.path.reset();  // cancelled this time: nothing more happens
     pressEnterIn(edit(IDC_SAMPLE_RATE));
     EXPECT_EQ(platform.messages.size(), 1u);
+}
+
+TEST_F(DialogTest, FullDiskKeepsTheExistingFileAndSaysSo) {
+    SmallTmpfs disk;
+    if (!disk.mounted()) GTEST_SKIP() << disk.whyNot();
+    const std::filesystem::path file = disk.dir() / "pulse.txt";
+    std::ofstream(file) << "good contents";
+    platform.path = file.string();
+    edit(IDC_AMPLITUDE)->setText("1");
+    edit(IDC_PULSE_DURATION)->setText("11");
+    edit(IDC_TOTAL_DURATION)->setText("10000");  // 100,000 lines: 3.3 MB into 1 MiB
+    edit(IDC_SAMPLE_RATE)->setText("10");
+    pressEnterIn(edit(IDC_SAMPLE_RATE));
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0], "The output file could not be written.\n\n" + file.string() +
+                                        "\n\nNo space left on device\n\n"
+                                        "The existing file was left unchanged.");
+    std::ifstream in(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "good contents");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.dir()), {}), 1);
 }
 
 TEST_F(DialogTest, SystemMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {

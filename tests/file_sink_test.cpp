@@ -3,15 +3,27 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "small_tmpfs.h"
 
 namespace korvex {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class FileSinkTest : public testing::Test {
   protected:
@@ -22,11 +34,6 @@ class FileSinkTest : public testing::Test {
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
-
-    static std::string slurp(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
 
     fs::path dir_;
 };
@@ -45,10 +52,77 @@ TEST_F(FileSinkTest, WritesSmallAndLargePiecesInOrder) {
     EXPECT_EQ(slurp(path), "ab" + big + "\r\n");
 }
 
-TEST_F(FileSinkTest, KeepsWhatItAcceptedWhenNotClosed) {
-    const fs::path path = dir_ / "out.txt";
-    { FileSink(path.string()).write("kept", 4); }
-    EXPECT_EQ(slurp(path), "kept");
+// What the folder holds, by name: no temporary file may be left behind.
+std::vector<std::string> namesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(FileSinkTest, AbandonedWriteLeavesTheNameAsItWas) {
+    const fs::path old = dir_ / "old.txt", fresh = dir_ / "new.txt";
+    std::ofstream(old) << "good contents";
+    { FileSink(old.string()).write("partial", 7); }
+    { FileSink(fresh.string()).write("partial", 7); }
+    EXPECT_EQ(slurp(old), "good contents");
+    EXPECT_EQ(namesIn(dir_), std::vector<std::string>{"old.txt"});
+}
+
+TEST_F(FileSinkTest, ReplacingKeepsTheModeAndWritesThroughALink) {
+    const fs::path target = dir_ / "target.txt", link = dir_ / "link.txt";
+    std::ofstream(target) << "old";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("target.txt", link);  // relative, as links usually are
+    FileSink sink(link.string());
+    EXPECT_TRUE(sink.replaces());
+    sink.write("new", 3);
+    sink.close();
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(slurp(target), "new");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(namesIn(dir_), (std::vector<std::string>{"link.txt", "target.txt"}));
+}
+
+TEST_F(FileSinkTest, FifoIsWrittenDirectly) {
+    const fs::path fifo = dir_ / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = slurp(fifo); });
+    {
+        FileSink sink(fifo.string());  // opens once the reader has
+        EXPECT_FALSE(sink.replaces());
+        const std::string big(3 << 20, 'y');  // several buffers through the writer thread
+        sink.write(big.data(), big.size());
+        sink.close();
+    }
+    reader.join();
+    EXPECT_EQ(received, std::string(3 << 20, 'y'));
+    EXPECT_EQ(namesIn(dir_), std::vector<std::string>{"pipe"});
+}
+
+TEST(FileSinkFullDiskTest, FullFolderLeavesTheOldFileAndNoTemporary) {
+    SmallTmpfs disk;
+    if (!disk.mounted()) GTEST_SKIP() << disk.whyNot();
+    const fs::path old = disk.dir() / "pulse.txt", fresh = disk.dir() / "new.txt";
+    std::ofstream(old) << "good contents";
+    const PulseParameters p{1.0, 0.011, 10.0, 10000.0, PulseType::HalfSine, TimeUnit::Seconds};
+    ASSERT_EQ(computePulseSeries(p), 100000);  // 3.3 MB into 1 MiB
+    for (const fs::path& path : {old, fresh}) {
+        try {
+            FileSink sink(path.string());
+            writeTimeHistory(sink, pulseSeries);
+            sink.close();
+            ADD_FAILURE() << "wrote " << path << " on a full disk";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.reason(), "No space left on device");
+            EXPECT_EQ(e.left(),
+                      path == old ? FileError::Left::Unchanged : FileError::Left::NotCreated);
+        }
+    }
+    EXPECT_EQ(slurp(old), "good contents");
+    EXPECT_EQ(namesIn(disk.dir()), std::vector<std::string>{"pulse.txt"});
 }
 
 TEST_F(FileSinkTest, MixedWritesAndLinesKeepTheirOrder) {

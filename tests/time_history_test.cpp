@@ -11,6 +11,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace korvex {
 namespace {
@@ -80,19 +81,33 @@ TEST(LineFormatTest, AgreesWithPrintfOverManyValues) {
     std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
     std::uniform_int_distribution<int> exponent(-320, 300);
     std::uniform_int_distribution<std::uint64_t> bits;
+    // The batch formatter gets every value too, and a few without digits.
+    std::vector<double> ts = {0.0, -0.0, kNaN, 1.0}, as = {-0.0, 0.0, 1.0, kInf};
+    std::string expected;
+    for (std::size_t i = 0; i < ts.size(); ++i) expected += formatTimeHistoryLine(ts[i], as[i]);
     for (int n = 0; n < 200000; ++n) {
         double t = mantissa(rng) * std::pow(10.0, exponent(rng));
         double a = std::bit_cast<double>(bits(rng));
         if (!std::isfinite(a)) a = 1.0;
-        ASSERT_EQ(formatTimeHistoryLine(t, a), expectedLine(t, a)) << t << " " << a;
+        if (n % 3 == 0) a = 0.0;  // as most of a long record
+        const std::string line = expectedLine(t, a);
+        ASSERT_EQ(formatTimeHistoryLine(t, a), line) << t << " " << a;
+        ts.push_back(t), as.push_back(a), expected += line;
     }
     // The values a real record holds: i * dt, scaled to seconds, and sines.
     for (double dt : {0.0001, 0.1, 1.0 / 3, 1.0 / 44100, 1e-7}) {
         for (int i = 0; i < 20000; ++i) {
-            const double t = i * dt;
-            const double a = 123.456 * std::sin(t * 3.141592653589793 / 0.7);
-            ASSERT_EQ(formatTimeHistoryLine(t * 0.001, a), expectedLine(t * 0.001, a)) << t;
+            const double t = i * dt * 0.001;
+            const double a = 123.456 * std::sin(i * dt * 3.141592653589793 / 0.7);
+            const std::string line = expectedLine(t, a);
+            ASSERT_EQ(formatTimeHistoryLine(t, a), line) << t;
+            ts.push_back(t), as.push_back(a), expected += line;
         }
+    }
+    std::string batch(ts.size() * kTimeHistoryLineSize, '?');
+    formatTimeHistoryLines(batch.data(), ts.data(), as.data(), ts.size());
+    for (std::size_t i = 0; i < ts.size(); ++i) {
+        ASSERT_EQ(batch.substr(i * 33, 33), expected.substr(i * 33, 33)) << ts[i] << " " << as[i];
     }
 }
 
@@ -148,6 +163,32 @@ TEST(WriteTimeHistoryTest, OneWritePerLineInOrder) {
               "  0.000000e+000 \t  0.0000e+000 \r\n"
               "  5.000000e-001 \t -1.0000e+000 \r\n");
     EXPECT_EQ(sink.sizes, (std::vector<std::size_t>{33, 33}));
+}
+
+TEST(WriteTimeHistoryTest, StreamingGivesTheBytesOfTheStoredSeries) {
+    // Sinks that take one line, or many, per reservation.
+    struct BigSink : RecordingSink {
+        std::size_t maxReserve() const override { return sizeof buffer; }
+        char* reserve(std::size_t) override { return buffer; }
+        void commit(std::size_t size) override { write(buffer, size); }
+        char buffer[33 * 700];
+    };
+    const PulseParameters cases[] = {
+        {1, 11, 100, 10, PulseType::HalfSine, TimeUnit::Milliseconds},
+        {-2, 0.011, 0.3, 10000, PulseType::TerminalSawtooth, TimeUnit::Seconds},
+        {1, 0, 0.25, 10000, PulseType::HalfSine, TimeUnit::Seconds},  // NaN at t = 0
+        {3, 0.05, 0.05, 44100, PulseType::HalfSine, TimeUnit::Seconds},
+    };
+    for (const PulseParameters& p : cases) {
+        computePulseSeries(p);
+        RecordingSink stored, small;
+        BigSink big;
+        writeTimeHistory(stored, pulseSeries);
+        writePulseTimeHistory(small, p);
+        writePulseTimeHistory(big, p);
+        EXPECT_EQ(small.bytes, stored.bytes) << p.sampleRate;
+        EXPECT_EQ(big.bytes, stored.bytes) << p.sampleRate;
+    }
 }
 
 TEST(WriteTimeHistoryTest, FailureStopsAtTheLineAndLeavesAPrefix) {

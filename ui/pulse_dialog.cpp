@@ -185,8 +185,11 @@ void CPulseDlg::OnOK() {
     try {
         OnCalculate(*this, platform);
     } catch (const FileError& e) {
-        m_platform.messageBox("The output file could not be written.\n\n" + e.path() + "\n\n" +
-                              e.reason());
+        std::string text =
+            "The output file could not be written.\n\n" + e.path() + "\n\n" + e.reason();
+        if (e.left() == FileError::Left::Unchanged)
+            text += "\n\nThe existing file was left unchanged.";
+        m_platform.messageBox(text);
     } catch (const std::exception& e) {
         m_platform.messageBox(std::string("The calculation failed: ") + e.what());
     }
