@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what korvex needs to build, test and run on Debian 12, skipping
-# the package manager when everything is already there.
+# the package manager when everything is already there. --package adds the
+# tools that build and check the Debian package.
 set -euo pipefail
 
 packages=(
@@ -8,8 +9,11 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-wayland fonts-dejavu-core
-  locales xvfb xauth python3-numpy python3-scipy
+  locales xvfb xauth python3-numpy python3-scipy help2man
 )
+if [ "${1:-}" = "--package" ]; then
+  packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

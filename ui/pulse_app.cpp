@@ -9,7 +9,7 @@ CPulseApp::CPulseApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("korvex"));
     setApplicationVersion(QStringLiteral(KORVEX_VERSION));
     setOrganizationName(QString());
-    setDesktopFileName(QStringLiteral("korvex"));
+    setDesktopFileName(QStringLiteral("org.korvex.korvex"));
     setWindowIcon(applicationIcon());
 }
 
