@@ -11,7 +11,7 @@
 #include "pulse/file_sink.h"
 #include "pulse/pulse_figures.h"
 #include "pulse/pulse_series.h"
-#include "pulse/shock_spectrum.h"
+#include "pulse/srs.h"
 #include "pulse/time_history.h"
 
 namespace {

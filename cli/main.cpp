@@ -16,7 +16,7 @@
 #include "pulse/pulse_figures.h"
 #include "pulse/pulse_messages.h"
 #include "pulse/pulse_series.h"
-#include "pulse/shock_spectrum.h"
+#include "pulse/srs.h"
 #include "pulse/time_history.h"
 
 namespace {
@@ -169,33 +169,30 @@ int main(int argc, char** argv) {
         app.parse(argc, argv);
         params.pulseType = shapes.at(shape);
         params.timeUnit = units.at(unit);
-        for (NumberOption& n : numbers) {
-            const std::optional<double> value = parseStrictNumber(n.text);
+        // Plain finite decimals only, whatever the option.
+        auto number = [](const char* name, const std::string& text) {
+            const std::optional<double> value = parseStrictNumber(text);
             if (!value) {
-                throw CLI::ValidationError(n.name,
-                                           "'" + n.text + "' is not a finite decimal number");
+                throw CLI::ValidationError(name, "'" + text + "' is not a finite decimal number");
             }
-            *n.target = *value;
-        }
+            return *value;
+        };
+        for (NumberOption& n : numbers) *n.target = number(n.name, n.text);
         for (SrsOption& o : srsOptions) {
             if (app.count(o.name) == 0) continue;
-            const std::optional<double> value = parseStrictNumber(o.text);
-            if (!value) {
-                throw CLI::ValidationError(o.name,
-                                           "'" + o.text + "' is not a finite decimal number");
-            }
+            const double value = number(o.name, o.text);
             switch (o.setting) {
                 case SrsSetting::Q:
-                    srsSettings.q = *value;
+                    srsSettings.q = value;
                     break;
                 case SrsSetting::From:
-                    srsSettings.fromHz = *value;
+                    srsSettings.fromHz = value;
                     break;
                 case SrsSetting::To:
-                    srsSettings.toHz = *value;
+                    srsSettings.toHz = value;
                     break;
                 case SrsSetting::PerOctave:
-                    srsSettings.perOctave = *value;
+                    srsSettings.perOctave = value;
                     break;
             }
         }

@@ -70,7 +70,6 @@ class FileSink final : public OutputFile {
     FileSink(int fd, std::string name, bool ownsFd);
     void openTarget();
     void handOff();  // the current buffer to the writer, then the other one
-    void wait();     // until the writer is idle; rethrows its failure
     [[noreturn]] void fail(int error);
     void discard();  // stops writing; removes the temporary file
 

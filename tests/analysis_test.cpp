@@ -8,7 +8,7 @@
 #include "pulse/pulse_figures.h"
 #include "pulse/pulse_series.h"
 #include "pulse/series_reduction.h"
-#include "pulse/shock_spectrum.h"
+#include "pulse/srs.h"
 
 namespace korvex {
 namespace {

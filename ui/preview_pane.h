@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "pulse/pulse_series.h"
-#include "pulse/shock_spectrum.h"
+#include "pulse/srs.h"
 
 class QChart;
 class QChartView;

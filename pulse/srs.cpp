@@ -1,4 +1,4 @@
-#include "pulse/shock_spectrum.h"
+#include "pulse/srs.h"
 
 #include <algorithm>
 #include <charconv>
