@@ -4,8 +4,12 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 // The batch formatter's first pass must not pay a call per number.
 #if defined(__GNUC__)
@@ -102,14 +106,14 @@ std::uint64_t pairAt(std::uint32_t v) {
     return pair;
 }
 
-// The %e form of r x 10^(e - Digits + 1), r as fastDecimal gives it:
-// Digits + 6 bytes, the mantissa built in a register and stored at once.
+// The mantissa "d.dd..." of r (Digits significant digits) in the low
+// Digits + 1 bytes of a word.
 template <int Digits>
-void putDigits(char* p, std::uint32_t r, int e) {
+KORVEX_ALWAYS_INLINE std::uint64_t mantissaWord(std::uint32_t r) {
     static_assert(std::endian::native == std::endian::little);
     constexpr std::uint32_t lo = Digits == 7 ? 1'000'000 : 10'000;
     const std::uint32_t lead = r / lo;
-    std::uint32_t rest = r - lead * lo;
+    const std::uint32_t rest = r - lead * lo;
     std::uint64_t word = ('0' + lead) | (std::uint64_t{'.'} << 8);
     if constexpr (Digits == 7) {
         const std::uint32_t a = rest / 10000, b = rest % 10000;
@@ -117,6 +121,14 @@ void putDigits(char* p, std::uint32_t r, int e) {
     } else {
         word |= pairAt(rest / 100) << 16 | pairAt(rest % 100) << 32;
     }
+    return word;
+}
+
+// The %e form of r x 10^(e - Digits + 1), r as fastDecimal gives it:
+// Digits + 6 bytes.
+template <int Digits>
+void putDigits(char* p, std::uint32_t r, int e) {
+    const std::uint64_t word = mantissaWord<Digits>(r);
     std::memcpy(p, &word, Digits + 1);
     putExponent(p + Digits + 1, e);
 }
@@ -180,6 +192,50 @@ void writeTimeHistory(OutputSink& sink, const PulseSeries& series) {
     }
 }
 
+namespace {
+
+// The five exponent bytes "e+ddd" of every exponent the fast path gives,
+// each followed by the three bytes that end its field in a line: one
+// 8-byte store per number.
+constexpr int kWordExpMin = kThresholdMin - 2, kWordExpMax = 32;
+
+constexpr std::uint64_t exponentWord(int e, const char* tail) {
+    const int m = e < 0 ? -e : e;
+    const char bytes[8] = {'e',
+                           e < 0 ? '-' : '+',
+                           static_cast<char>('0' + m / 100),
+                           static_cast<char>('0' + m / 10 % 10),
+                           static_cast<char>('0' + m % 10),
+                           tail[0],
+                           tail[1],
+                           tail[2]};
+    std::uint64_t w = 0;
+    for (int i = 7; i >= 0; --i) w = w << 8 | static_cast<unsigned char>(bytes[i]);
+    return w;
+}
+
+struct ExponentWords {
+    std::uint64_t time[kWordExpMax - kWordExpMin + 1];       // then " \t "
+    std::uint64_t amplitude[kWordExpMax - kWordExpMin + 1];  // then " \r\n"
+};
+
+constexpr ExponentWords makeExponentWords() {
+    ExponentWords w{};
+    for (int e = kWordExpMin; e <= kWordExpMax; ++e) {
+        w.time[e - kWordExpMin] = exponentWord(e, " \t ");
+        w.amplitude[e - kWordExpMin] = exponentWord(e, " \r\n");
+    }
+    return w;
+}
+
+constexpr ExponentWords kExponentWords = makeExponentWords();
+
+KORVEX_ALWAYS_INLINE void store8(char* p, std::uint64_t w) {
+    std::memcpy(p, &w, 8);
+}
+
+}  // namespace
+
 void formatTimeHistoryLines(char* out, const double* times, const double* amplitudes,
                             std::size_t count) {
     // In two passes over a block: first every number's digits as integers,
@@ -189,6 +245,9 @@ void formatTimeHistoryLines(char* out, const double* times, const double* amplit
     std::uint32_t tr[kBlock], ar[kBlock];
     int te[kBlock], ae[kBlock];
     bool fast[kBlock];
+    // A zero amplitude and the end of the line, from byte 17 on.
+    static constexpr char kZeroTail[] = "  0.0000e+000 \r\n";
+    static_assert(sizeof kZeroTail - 1 == 2 + 14 && kTimeHistoryLineSize == 33);
     for (std::size_t first = 0; first < count; first += kBlock) {
         const std::size_t n = std::min(kBlock, count - first);
         const double* t = times + first;
@@ -206,33 +265,121 @@ void formatTimeHistoryLines(char* out, const double* times, const double* amplit
                 formatTimeHistoryLineTo(line, t[k], a[k]);
                 continue;
             }
-            std::memcpy(line, "                \t  0.0000e+000 \r\n", kTimeHistoryLineSize);
-            if (std::signbit(t[k])) line[1] = '-';
-            putDigits<7>(line + 2, tr[k], te[k]);
-            if (std::signbit(a[k])) line[18] = '-';
-            if (ar[k] != 0) putDigits<5>(line + 19, ar[k], ae[k]);
+            // Bytes 0-1 blank and sign, 2-9 mantissa, 10-17 exponent and
+            // " \t ", 18 sign, 19-24 mantissa, 25-32 exponent and " \r\n".
+            line[0] = ' ';
+            line[1] = std::signbit(t[k]) ? '-' : ' ';
+            store8(line + 2, mantissaWord<7>(tr[k]));
+            if (ar[k] == 0) {
+                std::memcpy(line + 17, kZeroTail, 16);
+                store8(line + 10, kExponentWords.time[te[k] - kWordExpMin]);
+                line[18] = std::signbit(a[k]) ? '-' : ' ';  // -0 keeps its sign
+            } else {
+                store8(line + 10, kExponentWords.time[te[k] - kWordExpMin]);
+                line[18] = std::signbit(a[k]) ? '-' : ' ';
+                store8(line + 19, mantissaWord<5>(ar[k]));
+                store8(line + 25, kExponentWords.amplitude[ae[k] - kWordExpMin]);
+            }
         }
     }
 }
 
+namespace {
+
+// Lines [first, end) of the plan's series into out, the samples computed a
+// piece at a time in arrays that stay in the first-level cache.
+void formatPulseLines(char* out, const PulseParameters& params, const SamplePlan& plan, int first,
+                      int end) {
+    constexpr int kPiece = 1024;
+    double times[kPiece], amplitudes[kPiece];
+    for (int i = first; i < end; i += kPiece) {
+        const int stop = std::min(end, i + kPiece);
+        computePulseSamples(params, plan, i, stop, times, amplitudes);
+        formatTimeHistoryLines(out + static_cast<std::size_t>(i - first) * kTimeHistoryLineSize,
+                               times, amplitudes, static_cast<std::size_t>(stop - i));
+    }
+}
+
+// A second thread that formats the back half of each batch while the
+// caller formats the front half.
+class HalfFormatter {
+  public:
+    HalfFormatter(const PulseParameters& params, const SamplePlan& plan)
+        : params_(params), plan_(plan), thread_([this] { run(); }) {}
+    ~HalfFormatter() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    HalfFormatter(const HalfFormatter&) = delete;
+    HalfFormatter& operator=(const HalfFormatter&) = delete;
+
+    void format(char* out, int first, int end) {
+        const int mid = first + (end - first) / 2;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            out_ = out + static_cast<std::size_t>(mid - first) * kTimeHistoryLineSize;
+            first_ = mid;
+            end_ = end;
+            busy_ = true;
+        }
+        wake_.notify_one();
+        formatPulseLines(out, params_, plan_, first, mid);
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return !busy_; });
+    }
+
+  private:
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return busy_ || stop_; });
+            if (stop_) return;
+            lock.unlock();
+            formatPulseLines(out_, params_, plan_, first_, end_);
+            lock.lock();
+            busy_ = false;
+            done_.notify_one();
+        }
+    }
+
+    const PulseParameters& params_;
+    const SamplePlan& plan_;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    char* out_ = nullptr;
+    int first_ = 0, end_ = 0;
+    bool busy_ = false, stop_ = false;
+    std::thread thread_;  // last: starts once the rest is ready
+};
+
+}  // namespace
+
 void writePulseTimeHistory(OutputSink& sink, const PulseParameters& params) {
     const SamplePlan plan = planSamples(params);
-    // Samples a piece at a time in arrays that stay in the first-level
-    // cache, and their lines formatted straight into the sink's buffer.
-    constexpr int kPiece = 1024;
-    const int perReserve =
-        static_cast<int>(std::min<std::size_t>(kPiece, sink.maxReserve() / kTimeHistoryLineSize));
-    double times[kPiece], amplitudes[kPiece];
-    for (int first = 0; first < plan.count; first += kPiece) {
-        const int end = std::min(plan.count, first + kPiece);
-        computePulseSamples(params, plan, first, end, times, amplitudes);
-        for (int i = 0; i < end - first;) {
-            const auto lines = static_cast<std::size_t>(std::min(perReserve, end - first - i));
-            formatTimeHistoryLines(sink.reserve(lines * kTimeHistoryLineSize), times + i,
-                                   amplitudes + i, lines);
-            sink.commit(lines * kTimeHistoryLineSize);
-            i += static_cast<int>(lines);
+    const int perReserve = static_cast<int>(
+        std::min<std::size_t>(kMaxSamples, sink.maxReserve() / kTimeHistoryLineSize));
+    // Halving a batch pays for the hand-over only when batches are large
+    // and there is a second processor to take the other half.
+    constexpr int kHalvedBatch = 8192;
+    std::optional<HalfFormatter> helper;
+    if (perReserve >= kHalvedBatch && plan.count >= 2 * kHalvedBatch &&
+        std::thread::hardware_concurrency() > 1) {
+        helper.emplace(params, plan);
+    }
+    for (int first = 0; first < plan.count; first += perReserve) {
+        const int end = std::min(plan.count, first + perReserve);
+        const auto size = static_cast<std::size_t>(end - first) * kTimeHistoryLineSize;
+        char* out = sink.reserve(size);
+        if (helper && end - first >= kHalvedBatch) {
+            helper->format(out, first, end);
+        } else {
+            formatPulseLines(out, params, plan, first, end);
         }
+        sink.commit(size);
     }
 }
 

@@ -31,7 +31,9 @@ void writeTimeHistory(OutputSink& sink, const PulseSeries& series);
 
 // The lines writeTimeHistory writes for the series that `params` give,
 // computed a piece at a time as they are written, so that no record-sized
-// arrays are filled first.
+// arrays are filled first. A sink that takes many lines at once has them
+// formatted by two threads, each half of every reservation; the bytes are
+// the same.
 void writePulseTimeHistory(OutputSink& sink, const PulseParameters& params);
 
 }  // namespace korvex
