@@ -14,7 +14,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QValueAxis>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -352,6 +354,33 @@ TEST_F(DialogTest, CalculateShowsThePulseCancelKeepsItTooFewSamplesClearIt) {
     EXPECT_EQ(platform.messages, std::vector<std::string>{"Warning:  increase the sample rate."});
     EXPECT_FALSE(pane->isShowingPulse());
     EXPECT_TRUE(pane->figuresText().isEmpty());
+}
+
+TEST_F(DialogTest, TimeAxisKeepsAFewTicksFromShortRecordToLongAndBack) {
+    // Each range or step change lays the ticks out at once. The old step of
+    // a short record over the range of a long one was a tick every 10 ms over
+    // 200 s: minutes of work before the Save As dialog opened.
+    list(IDC_TIME_UNIT)->setCurrentRow(1);
+    edit(IDC_AMPLITUDE)->setText("1");
+    edit(IDC_PULSE_DURATION)->setText("0.011");
+    edit(IDC_SAMPLE_RATE)->setText("10000");
+    auto* axis = qobject_cast<QValueAxis*>(
+        dlg->previewPane()->timeHistoryView()->chart()->axes(Qt::Horizontal).front());
+    ASSERT_NE(axis, nullptr);
+    double most = 0.0;
+    const auto count = [&] {
+        if (axis->tickInterval() > 0) {
+            most = std::max(most, (axis->max() - axis->min()) / axis->tickInterval());
+        }
+    };
+    QObject::connect(axis, &QValueAxis::rangeChanged, count);
+    QObject::connect(axis, &QValueAxis::tickIntervalChanged, count);
+    for (const char* total : {"0.03", "200", "0.03"}) {
+        edit(IDC_TOTAL_DURATION)->setText(total);
+        pressEnterIn(edit(IDC_SAMPLE_RATE));
+        EXPECT_GE((axis->max() - axis->min()) / axis->tickInterval(), 2.0) << total;
+    }
+    EXPECT_LE(most, 10.0);
 }
 
 }  // namespace

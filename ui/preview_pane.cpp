@@ -68,6 +68,16 @@ double niceStep(double x) {
     return 10 * decade;
 }
 
+// A dynamic axis lays out its ticks as soon as its range or its step
+// changes. Passing through the coarser of the old and new steps keeps every
+// state in between to a few ticks: the new range at the old step of a short
+// record would be tens of thousands.
+void setRangeAndStep(QValueAxis* axis, double lo, double hi, double step) {
+    axis->setTickInterval(std::max(axis->tickInterval(), step));
+    axis->setRange(lo, hi);
+    axis->setTickInterval(step);
+}
+
 QLineSeries* line(const QString& name, QColor color, qreal width) {
     auto* series = new QLineSeries;
     series->setName(name);
@@ -100,6 +110,8 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     m_timeX->setLabelFormat(QStringLiteral("%g"));
     m_timeX->setTickType(QValueAxis::TicksDynamic);
     m_timeX->setTickAnchor(0.0);
+    m_timeX->setRange(0.0, 1.0);
+    m_timeX->setTickInterval(0.2);  // a few ticks from the start: see setRangeAndStep
     m_timeY = new QValueAxis;
     m_timeY->setTitleText(QStringLiteral("amplitude"));
     m_timeY->setLabelFormat(QStringLiteral("%g"));
@@ -204,8 +216,7 @@ void PreviewPane::showPulse(const PulseParameters& params, const PulseSeries& se
     // The axis ends where the record does, with ticks at round times.
     double last = series.time[series.count - 1];
     if (!(last > 0.0 && std::isfinite(last))) last = 1.0;
-    m_timeX->setRange(0.0, last);
-    m_timeX->setTickInterval(niceStep(last / 5));
+    setRangeAndStep(m_timeX, 0.0, last, niceStep(last / 5));
 
     startSpectrum(params);
 }
