@@ -53,6 +53,22 @@ void BM_FormatLine(benchmark::State& state) {
 }
 BENCHMARK(BM_FormatLine);
 
+// Formatting alone, into a sink that keeps nothing: the long record (the
+// fast path for +0 amplitudes) and the all-pulse one (digits everywhere).
+void BM_FormatRecordInMemory(benchmark::State& state) {
+    struct Discard : korvex::OutputSink {
+        std::vector<char> buffer = std::vector<char>(std::size_t{1} << 20);
+        std::size_t maxReserve() const override { return buffer.size(); }
+        char* reserve(std::size_t) override { return buffer.data(); }
+        void commit(std::size_t) override { benchmark::ClobberMemory(); }
+        void write(const char*, std::size_t) override {}
+    } sink;
+    const PulseParameters& p = state.range(0) == 0 ? kLongRecord : kAllPulse;
+    for (auto _ : state) korvex::writePulseTimeHistory(sink, p);
+    state.SetItemsProcessed(state.iterations() * korvex::kMaxSamples);
+}
+BENCHMARK(BM_FormatRecordInMemory)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_ComputeAndWriteFile(benchmark::State& state) {
     const std::string path = outputPath();
     for (auto _ : state) {

@@ -25,6 +25,13 @@ std::string formatTimeHistoryLine(double time, double amplitude);
 void formatTimeHistoryLines(char* out, const double* times, const double* amplitudes,
                             std::size_t count);
 
+namespace detail {
+// The same without the processor-specific fast path, for tests that hold
+// the two to the same bytes.
+void formatTimeHistoryLinesPortable(char* out, const double* times, const double* amplitudes,
+                                    std::size_t count);
+}  // namespace detail
+
 // One sink write per line, lines 0 to count - 1 in order. A failure of the
 // sink propagates unchanged and stops the writer at that line.
 void writeTimeHistory(OutputSink& sink, const PulseSeries& series);

@@ -105,10 +105,34 @@ TEST(LineFormatTest, AgreesWithPrintfOverManyValues) {
             ts.push_back(t), as.push_back(a), expected += line;
         }
     }
+    // Long runs of +0 amplitudes, which the batch formatter takes four
+    // lines at a time: times across decades, at and next to every power of
+    // ten it handles, and next to the ties of the seventh digit.
+    std::vector<double> runs;
+    for (double dt : {0.0001, 1.0 / 3, 1.0 / 44100, 1e-7, 0.00048828125}) {
+        for (int i = 0; i < 30000; ++i) runs.push_back(i * dt);
+    }
+    for (int k = -17; k <= 8; ++k) {
+        double x = std::pow(10.0, k);
+        for (int j = 0; j < 20; ++j) x = std::nextafter(x, 0.0);
+        for (int j = 0; j < 40; ++j, x = std::nextafter(x, 1e300)) runs.push_back(x);
+    }
+    for (int k = 0; k < 20000; ++k) {
+        double x = (1000000 + (k * 7919) % 9000000 + 0.5) * 1e-9;
+        for (int j = 0; j < k % 5; ++j) x = std::nextafter(x, k % 2 ? 1.0 : 0.0);
+        runs.push_back(x);
+    }
+    for (const double t : runs) {
+        ts.push_back(t), as.push_back(0.0), expected += expectedLine(t, 0.0);
+    }
     std::string batch(ts.size() * kTimeHistoryLineSize, '?');
+    std::string portable = batch;
     formatTimeHistoryLines(batch.data(), ts.data(), as.data(), ts.size());
+    detail::formatTimeHistoryLinesPortable(portable.data(), ts.data(), as.data(), ts.size());
     for (std::size_t i = 0; i < ts.size(); ++i) {
         ASSERT_EQ(batch.substr(i * 33, 33), expected.substr(i * 33, 33)) << ts[i] << " " << as[i];
+        ASSERT_EQ(portable.substr(i * 33, 33), expected.substr(i * 33, 33))
+            << ts[i] << " " << as[i];
     }
 }
 
