@@ -189,10 +189,19 @@ std::string formatTimeHistoryLine(double time, double amplitude) {
 }
 
 void writeTimeHistory(OutputSink& sink, const PulseSeries& series) {
-    for (int i = 0; i < series.count; ++i) {
-        char* line = sink.reserve(kTimeHistoryLineSize);
-        formatTimeHistoryLineTo(line, series.time[i], series.amplitude[i]);
-        sink.commit(kTimeHistoryLineSize);
+    // Formatted a block ahead by the batch formatter, several times faster
+    // than a line at a time, and still handed over one write per line: a
+    // failure stops the writer at that line and drops the rest of the block.
+    constexpr int kBlock = 256;
+    char block[kBlock * kTimeHistoryLineSize];
+    for (int first = 0; first < series.count; first += kBlock) {
+        const int n = std::min(kBlock, series.count - first);
+        formatTimeHistoryLines(block, &series.time[first], &series.amplitude[first],
+                               static_cast<std::size_t>(n));
+        for (int k = 0; k < n; ++k) {
+            sink.write(block + static_cast<std::size_t>(k) * kTimeHistoryLineSize,
+                       kTimeHistoryLineSize);
+        }
     }
 }
 
