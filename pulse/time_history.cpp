@@ -11,7 +11,9 @@
 #include <optional>
 #include <thread>
 
+// The batch formatter's four-lines-at-a-time path, chosen at run time.
 #if defined(__x86_64__) && defined(__GNUC__)
+#define KORVEX_WIDE_FORMATTER 1
 #include <immintrin.h>
 #endif
 
@@ -74,14 +76,18 @@ void putScientificSlow(char* p, double x, int digits) {
 // integer. Returns false, for the exact formatter to take over, outside the
 // tables' range and whenever that rounding error could decide the last digit
 // (a near tie).
+// floor(e2 * log10(2)) for the binary exponent e2 of x (finite, positive):
+// its decimal exponent or one less than it.
+KORVEX_ALWAYS_INLINE int decadeEstimate(double x) {
+    const int e2 = static_cast<int>(std::bit_cast<std::uint64_t>(x) >> 52) - 1023;
+    return (e2 * 78913) >> 18;
+}
+
 template <int Digits>
 KORVEX_ALWAYS_INLINE bool fastDecimal(double x, std::uint32_t& r, int& e) {
     constexpr std::uint32_t lo = Digits == 7 ? 1'000'000 : 10'000;
     constexpr std::uint32_t hi = lo * 10;
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
-    const int e2 = static_cast<int>(bits >> 52) - 1023;
-    // floor(e2 * log10(2)) is the decimal exponent or one less than it.
-    e = (e2 * 78913) >> 18;
+    e = decadeEstimate(x);
     const int s = Digits - 1 - e;
     if (e + 1 < kThresholdMin || e + 1 > 30 || s > kMaxExactPow10 || s - 1 < -kMaxExactPow10) {
         return false;
@@ -303,16 +309,14 @@ void formatTimeHistoryLinesPortable(char* out, const double* times, const double
 
 namespace {
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define KORVEX_WIDE_FORMATTER 1
+#if defined(KORVEX_WIDE_FORMATTER)
 
 // The decade fastDecimal gives a positive x before any carry, or kNoRun
 // where the run formatter below does not apply.
 constexpr int kNoRun = -1000;
 int runDecade(double x) {
     if (!(x > 0.0) || !(x < 1e30)) return kNoRun;
-    const int e2 = static_cast<int>(std::bit_cast<std::uint64_t>(x) >> 52) - 1023;
-    const int e = (e2 * 78913) >> 18;
+    const int e = decadeEstimate(x);
     if (e + 1 < kThresholdMin) return kNoRun;
     const int decade = e + (x >= kThreshold[e + 1 - kThresholdMin]);
     // Scales 10^0 .. 10^21 by multiplication, as fastDecimal<7> does them.
