@@ -70,12 +70,6 @@ void putScientificSlow(char* p, double x, int digits) {
     putExponent(p + mantissaLen, ePos[1] == '-' ? -e : e);
 }
 
-// |x| (finite, positive) to `Digits` significant digits: the digits as an
-// integer r in [10^(Digits-1), 10^Digits) and the decimal exponent e. Fast
-// path: scale by an exact power of ten (one rounding) and round to an
-// integer. Returns false, for the exact formatter to take over, outside the
-// tables' range and whenever that rounding error could decide the last digit
-// (a near tie).
 // floor(e2 * log10(2)) for the binary exponent e2 of x (finite, positive):
 // its decimal exponent or one less than it.
 KORVEX_ALWAYS_INLINE int decadeEstimate(double x) {
@@ -83,6 +77,12 @@ KORVEX_ALWAYS_INLINE int decadeEstimate(double x) {
     return (e2 * 78913) >> 18;
 }
 
+// |x| (finite, positive) to `Digits` significant digits: the digits as an
+// integer r in [10^(Digits-1), 10^Digits) and the decimal exponent e. Fast
+// path: scale by an exact power of ten (one rounding) and round to an
+// integer. Returns false, for the exact formatter to take over, outside the
+// tables' range and whenever that rounding error could decide the last digit
+// (a near tie).
 template <int Digits>
 KORVEX_ALWAYS_INLINE bool fastDecimal(double x, std::uint32_t& r, int& e) {
     constexpr std::uint32_t lo = Digits == 7 ? 1'000'000 : 10'000;
@@ -291,16 +291,14 @@ void formatTimeHistoryLinesPortable(char* out, const double* times, const double
             line[0] = ' ';
             line[1] = std::signbit(t[k]) ? '-' : ' ';
             store8(line + 2, mantissaWord<7>(tr[k]));
+            store8(line + 10, kExponentWords.time[te[k] - kWordExpMin]);
             if (ar[k] == 0) {
                 std::memcpy(line + 17, kZeroTail, 16);
-                store8(line + 10, kExponentWords.time[te[k] - kWordExpMin]);
-                line[18] = std::signbit(a[k]) ? '-' : ' ';  // -0 keeps its sign
             } else {
-                store8(line + 10, kExponentWords.time[te[k] - kWordExpMin]);
-                line[18] = std::signbit(a[k]) ? '-' : ' ';
                 store8(line + 19, mantissaWord<5>(ar[k]));
                 store8(line + 25, kExponentWords.amplitude[ae[k] - kWordExpMin]);
             }
+            line[18] = std::signbit(a[k]) ? '-' : ' ';  // -0 keeps its sign
         }
     }
 }
