@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/pulse_figures.h"
+#include "analysis/srs.h"
 #include "pulse/file_sink.h"
-#include "pulse/pulse_figures.h"
 #include "pulse/pulse_series.h"
-#include "pulse/srs.h"
 #include "pulse/time_history.h"
 
 namespace {

@@ -11,12 +11,12 @@
 #include <optional>
 #include <string>
 
+#include "analysis/pulse_figures.h"
+#include "analysis/srs.h"
 #include "pulse/file_sink.h"
 #include "pulse/number_text.h"
-#include "pulse/pulse_figures.h"
 #include "pulse/pulse_messages.h"
 #include "pulse/pulse_series.h"
-#include "pulse/srs.h"
 #include "pulse/time_history.h"
 
 namespace {

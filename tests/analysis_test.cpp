@@ -5,10 +5,10 @@
 #include <random>
 #include <vector>
 
-#include "pulse/pulse_figures.h"
+#include "analysis/pulse_figures.h"
+#include "analysis/series_reduction.h"
+#include "analysis/srs.h"
 #include "pulse/pulse_series.h"
-#include "pulse/series_reduction.h"
-#include "pulse/srs.h"
 
 namespace korvex {
 namespace {

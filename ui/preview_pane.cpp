@@ -23,9 +23,9 @@
 #include <cmath>
 #include <span>
 
-#include "pulse/pulse_figures.h"
+#include "analysis/pulse_figures.h"
+#include "analysis/series_reduction.h"
 #include "pulse/pulse_messages.h"
-#include "pulse/series_reduction.h"
 
 namespace korvex {
 namespace {

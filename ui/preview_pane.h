@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "analysis/srs.h"
 #include "pulse/pulse_series.h"
-#include "pulse/srs.h"
 
 class QChart;
 class QChartView;

@@ -1,4 +1,4 @@
-#include "pulse/series_reduction.h"
+#include "analysis/series_reduction.h"
 
 #include <algorithm>
 

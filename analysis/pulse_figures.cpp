@@ -1,4 +1,4 @@
-#include "pulse/pulse_figures.h"
+#include "analysis/pulse_figures.h"
 
 #include <cmath>
 #include <limits>

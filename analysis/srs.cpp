@@ -1,4 +1,4 @@
-#include "pulse/srs.h"
+#include "analysis/srs.h"
 
 #include <algorithm>
 #include <charconv>
