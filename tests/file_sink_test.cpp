@@ -3,9 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -83,6 +88,118 @@ TEST_F(FileSinkTest, ReplacingKeepsTheModeAndWritesThroughALink) {
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(namesIn(dir_), (std::vector<std::string>{"link.txt", "target.txt"}));
+}
+
+// The system calls, with one of them failing or misbehaving on the
+// temporary file the way a full disk, a lost share or a signal makes it.
+class FaultyCalls : public SystemCalls {
+  public:
+    enum class Fault { Rename, Fchmod, Close, ShortThenFull, Interrupted, Short };
+    explicit FaultyCalls(Fault fault) : fault_(fault) {}
+
+    ssize_t write(int fd, const void* data, std::size_t size) override {
+        const int n = writes_++;
+        switch (fault_) {
+            case Fault::ShortThenFull:
+                if (n == 1) return SystemCalls::write(fd, data, size / 3);
+                if (n > 1) return errno = ENOSPC, -1;
+                break;
+            case Fault::Interrupted:
+                if (n % 2 == 1) return errno = EINTR, -1;
+                break;
+            case Fault::Short:
+                return SystemCalls::write(fd, data, std::max<std::size_t>(1, size / 2));
+            default:
+                break;
+        }
+        return SystemCalls::write(fd, data, size);
+    }
+    int close(int fd) override {
+        const int result = SystemCalls::close(fd);
+        return fault_ == Fault::Close ? (errno = EIO, -1) : result;
+    }
+    int rename(const char* from, const char* to) override {
+        return fault_ == Fault::Rename ? (errno = EXDEV, -1) : SystemCalls::rename(from, to);
+    }
+    int fchmod(int fd, mode_t mode) override {
+        return fault_ == Fault::Fchmod ? (errno = EPERM, -1) : SystemCalls::fchmod(fd, mode);
+    }
+
+  private:
+    const Fault fault_;
+    std::atomic<int> writes_{0};  // counted on the writer thread
+};
+
+TEST_F(FileSinkTest, SystemFailuresLeaveTheOldFileAndNoTemporary) {
+    using Fault = FaultyCalls::Fault;
+    struct Case {
+        Fault fault;
+        const char* reason;  // empty: the write must succeed
+    };
+    const Case cases[] = {
+        {Fault::Rename, "renaming the temporary file .pulse.txt."},
+        {Fault::Fchmod, "setting the permissions of the temporary file .pulse.txt."},
+        {Fault::Close, "closing the temporary file .pulse.txt."},
+        {Fault::ShortThenFull, "No space left on device"},
+        {Fault::Interrupted, ""},
+        {Fault::Short, ""},
+    };
+    const fs::path old = dir_ / "pulse.txt";
+    std::string bytes(3 << 20, '\0');  // several buffers, through the writer thread
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 26);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.fault));
+        std::ofstream(old) << "good contents";
+        FaultyCalls calls(c.fault);
+        try {
+            FileSink sink(old.string(), calls);
+            sink.write(bytes.data(), bytes.size());
+            sink.close();
+            EXPECT_STREQ(c.reason, "");
+            EXPECT_TRUE(slurp(old) == bytes);
+        } catch (const FileError& e) {
+            EXPECT_NE(std::string(c.reason), "");
+            EXPECT_NE(e.reason().find(c.reason), std::string::npos) << e.reason();
+            EXPECT_EQ(e.left(), FileError::Left::Unchanged);
+            EXPECT_EQ(slurp(old), "good contents");
+        }
+        EXPECT_EQ(namesIn(dir_), std::vector<std::string>{"pulse.txt"});
+    }
+}
+
+// A child process writing over a file is interrupted part-way: it dies of
+// the signal, as a shell expects, and leaves the old file and no temporary.
+TEST_F(FileSinkTest, InterruptedWriteLeavesTheOldFileAndNoTemporary) {
+    const fs::path old = dir_ / "pulse.txt";
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        std::ofstream(old) << "good contents";
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(ready[0]);
+            FileSink sink(old.string());
+            const std::string block(1 << 20, 'x');
+            for (int i = 0; i < 4; ++i) sink.write(block.data(), block.size());
+            const char go = 1;
+            if (::write(ready[1], &go, 1) != 1) ::_exit(2);
+            // Still writing when the signal comes, with a bound on the disk used.
+            for (int i = 0; i < 200; ++i) sink.write(block.data(), block.size());
+            for (;;) ::pause();
+        }
+        ::close(ready[1]);
+        char go = 0;
+        ASSERT_EQ(::read(ready[0], &go, 1), 1);
+        ::close(ready[0]);
+        ::kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(slurp(old), "good contents");
+        EXPECT_EQ(namesIn(dir_), std::vector<std::string>{"pulse.txt"});
+    }
 }
 
 TEST_F(FileSinkTest, FifoIsWrittenDirectly) {
