@@ -1,12 +1,12 @@
 #include "analysis/srs.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <thread>
 
+#include "pulse/number_text.h"
 #include "pulse/pulse_series.h"
 
 // Each filter is a chain of dependent multiply-adds; the speed comes from
@@ -27,9 +27,7 @@ namespace korvex {
 namespace {
 
 std::string number(double x) {
-    char buf[32];
-    const auto res = std::to_chars(buf, buf + sizeof buf, x);
-    return std::string(buf, res.ptr);
+    return humanText(x);
 }
 
 // Four doubles as one value: a vector register where the processor has one
@@ -152,7 +150,8 @@ bool rungDown(const Lanes& s, const RingDown& d, int lane) {
 // Frequencies [first, first + kLanes) of the plan; lanes past the end repeat
 // the last frequency and are dropped.
 void runBlock(std::span<const double> x, int last, const std::vector<SrsFilter>& filters,
-              std::size_t first, SrsPoint* out, const std::atomic<bool>* cancel) {
+              std::size_t first, SrsPoint* out, const std::atomic<bool>* cancel,
+              SrsProgress* progress) {
     Lanes s;
     RingDown ring[kLanes];
     for (int lane = 0; lane < kLanes; ++lane) {
@@ -179,6 +178,7 @@ void runBlock(std::span<const double> x, int last, const std::vector<SrsFilter>&
         const int end =
             n < quiet ? std::min(quiet, n + kCancelInterval) : std::min(count, n + kCheckInterval);
         filterRun(s, x.data(), n, end);
+        if (progress != nullptr) progress->done += static_cast<std::uint64_t>(end - n);
         n = end;
     }
     const std::size_t lanes = std::min<std::size_t>(kLanes, filters.size() - first);
@@ -203,6 +203,10 @@ SrsPlan planShockSpectrum(const SrsSettings& settings, double intervalS) {
                                   number(settings.q));
     }
     plan.q = settings.q;
+    if (!(intervalS > 0.0) || !std::isfinite(fs)) {
+        throw SrsSettingError(SrsSetting::Interval, "the sample interval, " + number(intervalS) +
+                                                        " s, is too short for a spectrum");
+    }
     plan.fromHz = settings.fromHz.value_or(10.0);
     if (!(plan.fromHz > 0.0)) {
         throw SrsSettingError(
@@ -229,9 +233,38 @@ SrsPlan planShockSpectrum(const SrsSettings& settings, double intervalS) {
             "the frequencies per octave must be an integer from 1 to 48, got " + number(n));
     }
     plan.perOctave = static_cast<int>(n);
+    // Counted by logarithms first, which neither overflow nor take long.
     const double limit = plan.toHz * (1 + 1e-9);
+    const double octaves = std::log2(plan.toHz) - std::log2(plan.fromHz);
+    const double count = std::floor(octaves * plan.perOctave) + 1;
+    if (count > kMaxSrsFrequencies) {
+        throw SrsSettingError(SrsSetting::Count,
+                              "the settings ask for " + number(count) + " frequencies (" +
+                                  number(plan.fromHz) + " Hz to " + number(plan.toHz) + " Hz, " +
+                                  std::to_string(plan.perOctave) + " per octave); at most " +
+                                  std::to_string(kMaxSrsFrequencies) + " can be computed");
+    }
+    // The filters' poles move towards 1 as the frequency falls; below some
+    // frequency double precision no longer tells them from an undamped
+    // system, or the coefficients are not numbers at all.
+    const SrsFilter lowest = srsFilter(plan.fromHz, intervalS, plan.q);
+    const bool finite = std::isfinite(lowest.b0) && std::isfinite(lowest.b1) &&
+                        std::isfinite(lowest.b2) && std::isfinite(lowest.a1) &&
+                        std::isfinite(lowest.a2);
+    if (!finite || !(lowest.a2 < 1.0)) {
+        throw SrsSettingError(SrsSetting::From,
+                              "the lowest frequency, " + number(plan.fromHz) +
+                                  " Hz, is too low for the sample interval " + number(intervalS) +
+                                  " s and Q " + number(plan.q) +
+                                  (finite ? ": its filter does not decay in double precision"
+                                          : ": its filter coefficients are not finite"));
+    }
     for (int k = 0;; ++k) {
         const double f = plan.fromHz * std::exp2(static_cast<double>(k) / plan.perOctave);
+        if (!std::isfinite(f)) {
+            throw SrsSettingError(SrsSetting::Count, "the frequencies overflow after " +
+                                                         number(plan.frequencies.back()) + " Hz");
+        }
         if (!(f <= limit)) break;
         plan.frequencies.push_back(f);
     }
@@ -255,7 +288,8 @@ SrsFilter srsFilter(double frequencyHz, double intervalS, double q) {
 }
 
 std::vector<SrsPoint> computeShockSpectrum(std::span<const double> samples, const SrsPlan& plan,
-                                           unsigned threads, const std::atomic<bool>* cancel) {
+                                           unsigned threads, const std::atomic<bool>* cancel,
+                                           SrsProgress* progress) {
     std::vector<SrsPoint> points(plan.frequencies.size());
     for (std::size_t k = 0; k < points.size(); ++k) points[k].frequencyHz = plan.frequencies[k];
     if (points.empty() || samples.empty()) return points;
@@ -284,10 +318,12 @@ std::vector<SrsPoint> computeShockSpectrum(std::span<const double> samples, cons
     for (double f : plan.frequencies) filters.push_back(srsFilter(f, plan.intervalS, plan.q));
 
     const std::size_t blocks = (points.size() + kLanes - 1) / kLanes;
+    if (progress != nullptr) progress->total = blocks * samples.size();
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         for (std::size_t b; (b = next.fetch_add(1)) < blocks;) {
-            runBlock(samples, last, filters, b * kLanes, points.data() + b * kLanes, cancel);
+            runBlock(samples, last, filters, b * kLanes, points.data() + b * kLanes, cancel,
+                     progress);
         }
     };
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());

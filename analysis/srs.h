@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <span>
@@ -20,7 +21,12 @@ struct SrsSettings {
     double perOctave = 12.0;       // an integer from 1 to 48
 };
 
-enum class SrsSetting { Q, From, To, PerOctave };
+// Interval: the record's sampling (too fine to filter). Count: from, to and
+// per-octave together ask for too many frequencies.
+enum class SrsSetting { Q, From, To, PerOctave, Interval, Count };
+
+// More frequencies than any spectrum needs, and few enough to compute.
+inline constexpr int kMaxSrsFrequencies = 10'000;
 
 // A setting that cannot be used, with the reason in words.
 class SrsSettingError : public std::invalid_argument {
@@ -45,7 +51,9 @@ struct SrsPlan {
 };
 
 // Throws SrsSettingError for Q <= 0.5, from <= 0, to < from, to >= half the
-// sample rate, or a count per octave that is not an integer from 1 to 48.
+// sample rate, a count per octave that is not an integer from 1 to 48, more
+// than kMaxSrsFrequencies frequencies, or a lowest frequency whose filter
+// is not finite or does not decay in double precision.
 SrsPlan planShockSpectrum(const SrsSettings& settings, double intervalS);
 
 // The ramp-invariant recursive filter for one natural frequency:
@@ -63,11 +71,19 @@ struct SrsPoint {
     double maximax = kNone;   // the larger of the two
 };
 
+// How far a spectrum has come, for a progress display: `done` grows to
+// `total` filter steps (less when systems ring down early).
+struct SrsProgress {
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<std::uint64_t> total{0};
+};
+
 // One point per planned frequency, over every sample. Any non-finite sample,
 // or none at all, makes every peak NaN. `threads` 0 uses every core. Once
 // `*cancel` turns true the work ends soon, with an unusable result.
 std::vector<SrsPoint> computeShockSpectrum(std::span<const double> samples, const SrsPlan& plan,
                                            unsigned threads = 0,
-                                           const std::atomic<bool>* cancel = nullptr);
+                                           const std::atomic<bool>* cancel = nullptr,
+                                           SrsProgress* progress = nullptr);
 
 }  // namespace korvex

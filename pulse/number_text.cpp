@@ -99,4 +99,35 @@ std::optional<double> parseStrictNumber(std::string_view text) {
     return r.value;
 }
 
+std::string shortestText(double x) {
+    if (x == 0.0) return "0";
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, x);
+    return std::string(buf, res.ptr);
+}
+
+std::string humanText(double x, int digits) {
+    if (x == 0.0) return "0";
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, digits);
+    return std::string(buf, res.ptr);
+}
+
+std::string quotedText(std::string_view text) {
+    constexpr std::size_t kShown = 40;
+    std::size_t cut = text.size();
+    if (cut > kShown) {
+        // Not in the middle of a UTF-8 character.
+        cut = kShown;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    }
+    std::string out;
+    out.reserve(cut + 5);
+    out.push_back('\'');
+    out.append(text.substr(0, cut));
+    if (cut < text.size()) out.append("\u2026");
+    out.push_back('\'');
+    return out;
+}
+
 }  // namespace korvex

@@ -103,6 +103,11 @@ TEST(ShockSpectrum, PlansTheRangeAndNamesTheBadSetting) {
         {{10, {}, {}, 0}, 1e-4, SrsSetting::PerOctave},
         {{10, {}, {}, 49}, 1e-4, SrsSetting::PerOctave},
         {{10, {}, {}, 2.5}, 1e-4, SrsSetting::PerOctave},
+        // Settings that would run away rather than fail.
+        {{10, 1e-300, {}, 48}, 1e-4, SrsSetting::Count},
+        {{10, 5e-324, 4000.0, 1}, 1e-4, SrsSetting::From},  // coefficients not finite
+        {{10, 1e-300, 1e9, 1}, 1e-10, SrsSetting::From},    // poles at 1 in double
+        {{10, {}, {}, 12}, 1e-311, SrsSetting::Interval},
     };
     for (const Bad& b : bad) {
         try {
