@@ -106,6 +106,58 @@ else()
   message(STATUS "full_tmpfs skipped: cannot mount a tmpfs (needs root)")
 endif()
 
+# Paths that name a descriptor already open are written through it as it
+# stands: >> appends, pipes carry the bytes, nothing is replaced.
+function(expect_shell name script expected_file expected)
+  execute_process(COMMAND sh -c "${script}" RESULT_VARIABLE rc ERROR_VARIABLE err)
+  file(READ "${expected_file}" got HEX)
+  string(HEX "${expected}" want)
+  if(NOT rc EQUAL 0 OR NOT got STREQUAL want)
+    message(SEND_ERROR "${name}: exit ${rc}, ${err}, ${expected_file} holds ${got}, want ${want}")
+  endif()
+endfunction()
+string(REPLACE ";" " " pulse_args "${pulse}")
+file(WRITE "${WORK}/log.txt" "old line\n")
+expect_shell(append_stdout "'${CLI}' ${pulse_args} --output /dev/stdout >> '${WORK}/log.txt'"
+             "${WORK}/log.txt" "old line\n${two_lines}")
+file(CREATE_LINK /dev/stdout "${WORK}/to_stdout" SYMBOLIC)
+expect_shell(pipe_through_link "'${CLI}' ${pulse_args} --output '${WORK}/to_stdout' | cat > '${WORK}/piped.txt'"
+             "${WORK}/piped.txt" "${two_lines}")
+file(WRITE "${WORK}/fd3.txt" "kept\n")
+expect_shell(append_fd3 "'${CLI}' ${pulse_args} --output /dev/fd/3 3>> '${WORK}/fd3.txt'"
+             "${WORK}/fd3.txt" "kept\n${two_lines}")
+if(NOT IS_SYMLINK "${WORK}/to_stdout")
+  message(SEND_ERROR "pipe_through_link: the link was replaced")
+endif()
+
+# Two outputs into one file would leave only the last: refused, nothing written.
+file(WRITE "${WORK}/one.txt" "untouched")
+file(CREATE_LINK one.txt "${WORK}/one_link" SYMBOLIC)
+foreach(pair "--output;${WORK}/one.txt;--summary;${WORK}/one.txt"
+             "--output;${WORK}/one.txt;--srs;${WORK}/../cli_work/one.txt"
+             "--summary;${WORK}/one_link;--srs;${WORK}/one.txt"
+             "--output;-;--summary;/dev/stdout")
+  list(GET pair 0 first)
+  list(GET pair 2 second)
+  expect("same_file[${pair}]" 2 "^korvex-cli: ${first} and ${second}: both" ${pulse} ${pair})
+endforeach()
+file(READ "${WORK}/one.txt" one)
+if(NOT one STREQUAL "untouched")
+  message(SEND_ERROR "same_file: one.txt holds '${one}'")
+endif()
+
+# A link that never resolves is refused and stays a link.
+file(CREATE_LINK self "${WORK}/self" SYMBOLIC)
+file(CREATE_LINK b "${WORK}/a" SYMBOLIC)
+file(CREATE_LINK a "${WORK}/b" SYMBOLIC)
+foreach(link self a)
+  expect("link_loop[${link}]" 1 "^korvex-cli: cannot write ${WORK}/${link}: Too many levels of symbolic links\n$"
+         ${pulse} --output "${WORK}/${link}")
+  if(NOT IS_SYMLINK "${WORK}/${link}")
+    message(SEND_ERROR "link_loop[${link}]: the link was replaced")
+  endif()
+endforeach()
+
 expect(empty_number 2 "--sample-rate" ${pulse} --output "${WORK}/bad.txt" --sample-rate "")
 foreach(bad "1x" " 1" "inf" "nan" "0x10" "1e999" "1,5")
   expect("bad_number[${bad}]" 2 "--sample-rate: '${bad}' is not a finite decimal number" ${pulse}
@@ -113,6 +165,11 @@ foreach(bad "1x" " 1" "inf" "nan" "0x10" "1e999" "1,5")
 endforeach()
 expect(bad_shape 2 "--shape" ${pulse} --shape square --output "${WORK}/bad.txt")
 expect(bad_unit 2 "--unit" ${pulse} --unit min --output "${WORK}/bad.txt")
+expect(padded_unit 2 "^korvex-cli: --unit: ' s' is not one of ms, s\n" ${pulse} --unit " s" --output "${WORK}/bad.txt")
+string(REPEAT "9" 20000 long_value)
+expect(long_value 2 "^korvex-cli: --amplitude: '9999999999999999999999999999999999999999…' is not a finite"
+       ${pulse} --amplitude "${long_value}x" --output "${WORK}/bad.txt")
+expect(no_value 2 "^korvex-cli: --amplitude: 1 required NUMBER missing" ${pulse} --output "${WORK}/bad.txt" --amplitude)
 expect(no_target 2 "--output, --summary or --srs is required" ${pulse})
 expect(missing_number 2 "--amplitude is required" --pulse-duration 1 --total-duration 1 --sample-rate 1 --output x)
 if(EXISTS "${WORK}/bad.txt")
@@ -160,6 +217,16 @@ foreach(bad "--srs-q;0.5;Q must be greater than 0.5" "--srs-from;0;lowest freque
   expect("srs_bad[${option}]" 2 "^korvex-cli: ${option}: [^\n]*${why}" ${sine} --srs "${WORK}/bad.txt"
          ${option} ${value} --output "${WORK}/bad.txt")
 endforeach()
+# Settings that would run away: too many frequencies, or a filter that
+# double precision cannot hold.
+expect(srs_too_many 2 "^korvex-cli: --srs-from, --srs-to, --srs-per-octave: the settings ask for 48315 frequencies"
+       ${sine} --srs - --srs-from 1e-300 --srs-per-octave 48)
+expect(srs_not_finite 2 "^korvex-cli: --srs-from: the lowest frequency, 4.940656458e-324 Hz, is too low"
+       ${sine} --srs - --srs-from 5e-324 --srs-per-octave 1)
+expect(srs_human_header 0 "^$" --amplitude 1 --pulse-duration 1 --total-duration 2 --sample-rate 200 --srs -)
+if(NOT last_stdout MATCHES "10 Hz to 20000 Hz\n")
+  message(SEND_ERROR "srs_human_header: ${last_stdout}")
+endif()
 expect(srs_option_alone 2 "--srs-q requires --srs" ${sine} --srs-q 5 --output "${WORK}/bad.txt")
 expect(two_on_stdout 2 "standard output" ${sine} --srs - --summary -)
 expect(too_few_any 1 "increase the sample rate" ${sine} --sample-rate 1 --srs "${WORK}/bad.txt"

@@ -1,0 +1,28 @@
+// korvex-cli without a command: the dialog's calculation, with the same
+// file bytes, and the pulse's figures and shock response spectrum.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+#include "cli/usage.h"
+
+namespace korvex::cli {
+
+// The arguments as given, until validated.
+struct GenerateArguments {
+    std::string shape = "half-sine";
+    std::string unit = "ms";
+    std::string amplitude, pulseDuration, totalDuration, sampleRate;
+    std::string output, summary, srs;
+    SrsOptions srsOptions;
+
+    void add(CLI::App& app);
+};
+
+// Validates the arguments (UsageError), then writes what they ask for.
+// Returns the exit status.
+int runGenerate(const CLI::App& app, const GenerateArguments& arguments);
+
+}  // namespace korvex::cli
