@@ -8,21 +8,13 @@
 
 #include "pulse/number_text.h"
 #include "pulse/pulse_series.h"
+#include "pulse/simd.h"
 
 // Each filter is a chain of dependent multiply-adds; the speed comes from
-// running several frequencies side by side in vector lanes. The wider
-// clone is chosen at load time where the processor has it; both do the same
+// running several frequencies side by side in vector lanes, 256 bits wide
+// where the processor has AVX2. Both builds of the loop do the same
 // operations in the same order (no fused multiply-add), so they give the
 // same bits.
-// (Not under ThreadSanitizer, whose run-time is not ready when the loader
-// picks a clone.)
-#if defined(__GNUC__) && defined(__x86_64__) && defined(__linux__) && !defined(__clang__) && \
-    !defined(__SANITIZE_THREAD__)
-#define KORVEX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define KORVEX_VECTOR_CLONES
-#endif
-
 namespace korvex {
 namespace {
 
@@ -30,9 +22,7 @@ std::string number(double x) {
     return humanText(x);
 }
 
-// Four doubles as one value: a vector register where the processor has one
-// that wide, two where it has half that.
-#if defined(__GNUC__)
+// Four doubles as one value: one vector register with AVX2, two without.
 // Only inline functions of this file pass these by value: no ABI to keep.
 #pragma GCC diagnostic ignored "-Wpsabi"
 using Vec = double __attribute__((vector_size(32)));
@@ -42,32 +32,6 @@ inline Vec broadcast(double x) {
 inline Vec maxOf(const Vec& a, const Vec& b) {
     return a > b ? a : b;
 }
-#else
-struct Vec {
-    double v[4];
-    double& operator[](int i) { return v[i]; }
-    double operator[](int i) const { return v[i]; }
-};
-#define KORVEX_VEC_OP(op)                                                \
-    inline Vec operator op(Vec a, Vec b) {                               \
-        return {a[0] op b[0], a[1] op b[1], a[2] op b[2], a[3] op b[3]}; \
-    }
-KORVEX_VEC_OP(+)
-KORVEX_VEC_OP(-)
-KORVEX_VEC_OP(*)
-#undef KORVEX_VEC_OP
-inline Vec operator-(Vec a) {
-    return {-a[0], -a[1], -a[2], -a[3]};
-}
-inline Vec broadcast(double x) {
-    return {x, x, x, x};
-}
-inline Vec maxOf(const Vec& a, const Vec& b) {
-    Vec r;
-    for (int i = 0; i < 4; ++i) r[i] = a[i] > b[i] ? a[i] : b[i];
-    return r;
-}
-#endif
 
 constexpr int kVectors = 4;               // independent chains per step
 constexpr int kLanes = 4 * kVectors;      // frequencies filtered together
@@ -85,7 +49,7 @@ struct Lanes {
 // Runs the recurrence over x[begin, end) for every lane, each lane exactly
 // as a scalar loop would. Locals keep the state in registers: the compiler
 // cannot prove that stores to `s` leave `x` alone.
-KORVEX_VECTOR_CLONES void filterRun(Lanes& s, const double* x, int begin, int end) {
+KORVEX_ALWAYS_INLINE void filterSteps(Lanes& s, const double* x, int begin, int end) {
     Vec b0[kVectors], b1[kVectors], b2[kVectors], a1[kVectors], a2[kVectors];
     Vec y1[kVectors], y2[kVectors], pos[kVectors], neg[kVectors];
     for (int j = 0; j < kVectors; ++j) {
@@ -110,6 +74,22 @@ KORVEX_VECTOR_CLONES void filterRun(Lanes& s, const double* x, int begin, int en
     }
     s.x1 = x1[0];
     s.x2 = x2[0];
+}
+
+KORVEX_AVX2 void filterRunAvx2(Lanes& s, const double* x, int begin, int end) {
+    filterSteps(s, x, begin, end);
+}
+
+void filterRunPortable(Lanes& s, const double* x, int begin, int end) {
+    filterSteps(s, x, begin, end);
+}
+
+void filterRun(Lanes& s, const double* x, int begin, int end) {
+    if (cpuHasAvx2()) {
+        filterRunAvx2(s, x, begin, end);
+    } else {
+        filterRunPortable(s, x, begin, end);
+    }
 }
 
 // Once the input is zero for good, a filter rings down freely. With poles

@@ -2,7 +2,9 @@
 # End to end: korvex-cli writing the full 2,000,000-sample file (66,000,000
 # bytes) against dd writing as many bytes and against a numpy script, in the
 # same run (numpy from Debian's python3-numpy, hence /usr/bin/python3).
-# Prints medians and the ratios. Usage: bench/cli_vs_dd.sh [build dir] [runs]
+# Prints medians and the ratios.
+# Usage: bench/cli_vs_dd.sh [build dir] [runs] [folder to write in, default a new one in $TMPDIR]
+# (a tmpfs folder, such as /dev/shm, takes the disk out of the comparison).
 #
 # Two figures for korvex-cli against dd. "Returns" times each until it exits,
 # in blocks of runs. Each leaves its bytes on their way to the disk and the
@@ -15,7 +17,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-9}
 cli="$build/cli/korvex-cli"
-tmp=$(mktemp -d)
+tmp=$(mktemp -d -p "${3:-${TMPDIR:-/tmp}}")
 trap 'rm -rf "$tmp"' EXIT
 
 korvex() {

@@ -199,12 +199,12 @@ void FileTarget::openPath() {
                 return;
             }
             // A folder where no new file may be made: in place, as before.
-            const int error = errno;
-            if (error != EACCES && error != EPERM && error != ENAMETOOLONG) {
+            const int fault = errno;
+            if (fault != EACCES && fault != EPERM && fault != ENAMETOOLONG) {
                 // A missing folder is the path's fault, not the temporary file's.
                 struct stat folder;
                 const bool folderThere = system_.stat(folderOf(target_).c_str(), &folder) == 0;
-                fail(error, folderThere ? "creating a temporary file in " + folderOf(target_)
+                fail(fault, folderThere ? "creating a temporary file in " + folderOf(target_)
                                         : std::string());
             }
         }

@@ -26,10 +26,13 @@ void formatTimeHistoryLines(char* out, const double* times, const double* amplit
                             std::size_t count);
 
 namespace detail {
-// The same without the processor-specific fast path, for tests that hold
-// the two to the same bytes.
+// The paths formatTimeHistoryLines chooses from, for tests that hold each
+// to the one-line formatter's bytes. The AVX2 one may run only where
+// cpuHasAvx2() (pulse/simd.h); elsewhere it is the portable one.
 void formatTimeHistoryLinesPortable(char* out, const double* times, const double* amplitudes,
                                     std::size_t count);
+void formatTimeHistoryLinesAvx2(char* out, const double* times, const double* amplitudes,
+                                std::size_t count);
 }  // namespace detail
 
 // One sink write per line, lines 0 to count - 1 in order. A failure of the

@@ -1,5 +1,5 @@
 # Runs korvex-cli as a script would: exit status, messages and file bytes.
-# cmake -DCLI=<korvex-cli> -DWORK=<scratch dir> -P cli_test.cmake
+# cmake -DCLI=<korvex-cli> -DCOMPLETION=<bash completion> -DWORK=<scratch dir> -P cli_test.cmake
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 set(failures 0)
@@ -236,12 +236,25 @@ if(EXISTS "${WORK}/bad.txt")
 endif()
 
 expect(help 0 "^$" --help)
+set(help_text "${last_stdout}")
 if(NOT last_stdout MATCHES "--sample-rate")
   message(SEND_ERROR "help: ${last_stdout}")
 endif()
 expect(version 0 "^$" --version)
 if(NOT last_stdout STREQUAL "korvex 1.0.0.1\n")
   message(SEND_ERROR "version: '${last_stdout}'")
+endif()
+
+# The bash completion offers exactly the options that --help lists.
+string(REGEX MATCHALL "\n  (-h,)?--[a-z0-9-]+" help_lines "${help_text}")
+string(REGEX MATCHALL "--[a-z0-9-]+" help_options "${help_lines}")
+file(READ "${COMPLETION}" completion)
+string(REGEX MATCH "compgen -W '(--[^']*)'" options_word_list "${completion}")
+string(REGEX MATCHALL "--[a-z0-9-]+" completion_options "${CMAKE_MATCH_1}")
+list(SORT help_options)
+list(SORT completion_options)
+if(NOT help_options STREQUAL completion_options OR help_options STREQUAL "")
+  message(SEND_ERROR "completion offers ${completion_options}, --help lists ${help_options}")
 endif()
 
 file(REMOVE_RECURSE "${WORK}")

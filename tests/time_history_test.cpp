@@ -1,4 +1,5 @@
 #include "pulse/time_history.h"
+#include "pulse/simd.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <limits>
 #include <memory>
 #include <random>
@@ -126,13 +128,22 @@ TEST(LineFormatTest, AgreesWithPrintfOverManyValues) {
         ts.push_back(t), as.push_back(0.0), expected += expectedLine(t, 0.0);
     }
     std::string batch(ts.size() * kTimeHistoryLineSize, '?');
-    std::string portable = batch;
+    std::string portable = batch, wide = batch;
     formatTimeHistoryLines(batch.data(), ts.data(), as.data(), ts.size());
     detail::formatTimeHistoryLinesPortable(portable.data(), ts.data(), as.data(), ts.size());
+    // The AVX2 path on its own, where this processor can run it.
+    const bool avx2 = cpuHasAvx2();
+    if (avx2) detail::formatTimeHistoryLinesAvx2(wide.data(), ts.data(), as.data(), ts.size());
+    std::cout << "[ paths    ] one-line, portable batch, "
+              << (avx2 ? "AVX2 batch" : "no AVX2 batch (not on this processor)") << '\n';
     for (std::size_t i = 0; i < ts.size(); ++i) {
         ASSERT_EQ(batch.substr(i * 33, 33), expected.substr(i * 33, 33)) << ts[i] << " " << as[i];
         ASSERT_EQ(portable.substr(i * 33, 33), expected.substr(i * 33, 33))
             << ts[i] << " " << as[i];
+        if (avx2) {
+            ASSERT_EQ(wide.substr(i * 33, 33), expected.substr(i * 33, 33))
+                << ts[i] << " " << as[i];
+        }
     }
 }
 

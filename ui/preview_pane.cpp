@@ -19,12 +19,12 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <span>
 
 #include "analysis/pulse_figures.h"
 #include "analysis/series_reduction.h"
+#include "pulse/number_text.h"
 #include "pulse/pulse_messages.h"
 
 namespace korvex {
@@ -33,9 +33,7 @@ namespace {
 // Six significant digits, with a decimal point whatever the locale.
 QString number(double x) {
     if (std::isnan(x)) return QStringLiteral("not a number");
-    char buf[32];
-    const auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 6);
-    return QString::fromLatin1(buf, static_cast<int>(res.ptr - buf));
+    return QString::fromStdString(humanText(x, 6));
 }
 
 QString figuresOf(const PulseFigures& f, const PulseParameters& params) {

@@ -41,7 +41,6 @@ class PreviewPane : public QWidget {
     QString figuresText() const;
     QChartView* timeHistoryView() const { return m_timeView; }
     QChartView* spectrumView() const { return m_srsView; }
-    QTabWidget* tabs() const { return m_tabs; }
 
   signals:
     // The spectrum of the latest pulse is drawn (or known to be unavailable).
