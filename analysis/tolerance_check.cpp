@@ -74,34 +74,6 @@ void validateInputs(const CheckPulse& pulse, const CheckSettings& s) {
     }
 }
 
-// Running sums of m^2: sums[i] holds samples [0, i). Compensated, so that
-// the difference of two stays good to about an ulp of the larger one however
-// long the record.
-std::vector<double> squareSums(const RecordView& r) {
-    const std::size_t n = r.size();
-    std::vector<double> sums(n + 1);
-    double s = 0.0, c = 0.0;
-    sums[0] = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double x = r.values[i] * r.values[i];
-        const double t = s + x;
-        c += s >= x ? (s - t) + x : (x - t) + s;  // both are >= 0
-        s = t;
-        sums[i + 1] = s + c;
-    }
-    if (!std::isfinite(sums[n])) {
-        for (std::size_t i = 0; i < n; ++i) {
-            if (!std::isfinite(r.values[i] * r.values[i])) {
-                throw CheckError(CheckField::Record, "value number " + count(i + 1) + ", " +
-                                                         number(r.values[i]) +
-                                                         ", is not a number the check can use");
-            }
-        }
-        throw CheckError(CheckField::Record, "the record's values are too large to square and add");
-    }
-    return sums;
-}
-
 void validateRecord(const RecordView& r) {
     const std::size_t n = r.size();
     if (n == 0) throw CheckError(CheckField::Record, "the record has no samples");
@@ -118,7 +90,10 @@ void validateRecord(const RecordView& r) {
     if (!std::isfinite(r.time[0]) || !std::isfinite(r.time[n - 1])) {
         throw CheckError(CheckField::Record, "the record's times are not all numbers");
     }
-    for (std::size_t i = 1; i < n; ++i) {
+}
+
+void rejectTimes(const RecordView& r) {
+    for (std::size_t i = 1; i < r.size(); ++i) {
         if (!(r.time[i] > r.time[i - 1])) {
             throw CheckError(CheckField::Record,
                              "time number " + count(i + 1) + ", " + number(r.time[i]) +
@@ -126,6 +101,94 @@ void validateRecord(const RecordView& r) {
         }
     }
 }
+
+void rejectValues(const RecordView& r) {
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        if (!std::isfinite(r.values[i] * r.values[i])) {
+            throw CheckError(CheckField::Record, "value number " + count(i + 1) + ", " +
+                                                     number(r.values[i]) +
+                                                     ", is not a number the check can use");
+        }
+    }
+    throw CheckError(CheckField::Record, "the record's values are too large to square and add");
+}
+
+// Running sums of m^2, P[i] over samples [0, i): compensated, so that the
+// difference of two stays good to about an ulp of the larger one however
+// long the record, and kept from ever falling by an ulp, which lets a span
+// of starts be bounded by the sum over all their windows. Only the state at
+// every kStride-th sample is kept; any stretch of P is worked out again
+// from there, to the same bits (and a long record costs no memory for it).
+struct SumState {
+    double s = 0.0, c = 0.0, last = 0.0;  // last: P so far
+
+    // Adds m[from, to), storing each P into out[0 ..] when out is given,
+    // and returns how many of the times t[from, to), when given, do not
+    // rise. (Out of line, so that the state stays in registers: the chain
+    // of additions is the whole cost, and the times' check rides along.)
+    [[gnu::noinline]] std::size_t add(const double* m, std::size_t from, std::size_t to,
+                                      double* out = nullptr, const double* times = nullptr) {
+        double s0 = s, c0 = c, p = last;
+        std::size_t falls = 0;
+        for (std::size_t i = from; i < to; ++i) {
+            if (times != nullptr && i > 0) falls += !(times[i] > times[i - 1]);
+            const double x = m[i] * m[i];
+            const double t = s0 + x;
+            c0 += s0 >= x ? (s0 - t) + x : (x - t) + s0;  // both are >= 0
+            s0 = t;
+            const double q = s0 + c0;
+            p = q > p ? q : p;
+            if (out != nullptr) out[i - from] = p;
+        }
+        s = s0, c = c0, last = p;
+        return falls;
+    }
+};
+
+constexpr std::size_t kStride = 1024;
+
+class SquareSums {
+  public:
+    // Also checks that the times rise, in the same pass over the record.
+    explicit SquareSums(const RecordView& r) : m_(r.values.data()), n_(r.size()) {
+        SumState st;
+        marks_.reserve(n_ / kStride + 1);
+        std::size_t falls = 0;
+        const double* t = r.time.empty() ? nullptr : r.time.data();
+        for (std::size_t i = 0; i < n_; i += kStride) {
+            marks_.push_back(st);
+            falls += st.add(m_, i, std::min(n_, i + kStride), nullptr, t);
+        }
+        if (falls > 0) rejectTimes(r);
+        if (!std::isfinite(st.s + st.c)) rejectValues(r);
+        total_ = st.last;
+    }
+
+    double total() const { return total_; }
+
+    // P[i] at a multiple of kStride at or below i, and at one at or above.
+    double below(std::size_t i) const { return marks_[i / kStride].last; }
+    double above(std::size_t i) const {
+        const std::size_t j = (i + kStride - 1) / kStride;
+        return j < marks_.size() ? marks_[j].last : total_;
+    }
+
+    // P[from], ..., P[to] into out.
+    void fill(std::size_t from, std::size_t to, std::vector<double>& out) const {
+        out.resize(to - from + 1);
+        const std::size_t mark = from / kStride;
+        SumState st = marks_[mark];
+        st.add(m_, mark * kStride, from);
+        out[0] = st.last;
+        st.add(m_, from, to, out.data() + 1);
+    }
+
+  private:
+    const double* m_;
+    std::size_t n_;
+    std::vector<SumState> marks_;
+    double total_ = 0.0;
+};
 
 // The first index in [from, to) where `pred` turns false; pred is true on a
 // prefix of the range.
@@ -161,7 +224,7 @@ Window monitoring(const CheckPulse& p, const CheckSettings& s) {
     return {-s.windowBefore * p.durationS, (1 + s.windowAfter) * p.durationS, slack(p)};
 }
 
-// The samples i with lo <= t_i - tau <= hi: [first, end).
+// The samples i with lo <= t_i - tau <= hi, to within the slack: [first, end).
 struct Span {
     std::size_t first, end;
 };
@@ -197,7 +260,7 @@ struct Best {
 class Aligner {
   public:
     Aligner(const RecordView& r, const CheckPulse& p, const CheckSettings& s)
-        : r_(r), p_(p), end_(p.durationS + slack(p)), sums_(squareSums(r)), total_(sums_.back()) {
+        : r_(r), p_(p), end_(p.durationS + slack(p)), sums_(r) {
         const Window w = monitoring(p, s);
         span_ = candidates(r, w);
         if (span_.first >= span_.end) {
@@ -215,20 +278,47 @@ class Aligner {
 
     Span candidateSpan() const { return span_; }
 
-    // One past the last sample under the pulse started at k, searching on
-    // from `from` (> k): the window is t_i - t_k in [0, D], with the slack
-    // nominalAt gives its end.
+    // One past the last sample under the pulse started at k: the window is
+    // t_i - t_k in [0, D], with the slack nominalAt gives its end. Never
+    // less for a later k, so a walk over the starts carries it along, from
+    // `from` (> k, at most the answer).
     std::size_t windowEnd(std::size_t k, std::size_t from) const {
         const double tk = r_.timeAt(k);
         const std::size_t n = r_.size();
         while (from < n && r_.timeAt(from) - tk <= end_) ++from;
         return from;
     }
+    std::size_t windowEnd(std::size_t k) const {
+        const double tk = r_.timeAt(k);
+        return firstFalse(k + 1, r_.size(),
+                          [&](std::size_t i) { return r_.timeAt(i) - tk <= end_; });
+    }
+
+    // The running sums of m^2 from sample `first` through every window of
+    // the starts [first, last).
+    struct Sums {
+        std::size_t first = 0;
+        std::vector<double> p;
+        double at(std::size_t i) const { return p[i - first]; }
+    };
+    void sumsFor(std::size_t first, std::size_t last, Sums& out) const {
+        out.first = first;
+        sums_.fill(first, windowEnd(last - 1), out.p);
+    }
 
     // The sum of squares of everything outside the pulse: a lower bound of
     // the cost, also as computed, since the squares added to it are >= 0
     // and rounding is monotonic.
-    double bound(std::size_t k, std::size_t end) const { return total_ - (sums_[end] - sums_[k]); }
+    double bound(const Sums& p, std::size_t k, std::size_t end) const {
+        return sums_.total() - (p.at(end) - p.at(k));
+    }
+
+    // No start in [first, last) has a smaller bound: the running sums never
+    // fall, so no window holds more than the stretch around all of them,
+    // and rounding keeps that order.
+    double spanBound(std::size_t first, std::size_t last) const {
+        return sums_.total() - (sums_.above(windowEnd(last - 1)) - sums_.below(first));
+    }
 
     double exactTerm(std::size_t k, std::size_t end) const {
         const double tk = r_.timeAt(k);
@@ -244,8 +334,7 @@ class Aligner {
     const RecordView& r_;
     CheckPulse p_;
     double end_;
-    std::vector<double> sums_;
-    double total_;
+    SquareSums sums_;
     Span span_;
 };
 
@@ -263,16 +352,18 @@ void forChunks(std::size_t chunks, unsigned threads, Work work) {
     for (std::thread& t : pool) t.join();
 }
 
-constexpr std::size_t kChunk = 1 << 14;
+constexpr std::size_t kChunk = 1024;  // starts
 
 Alignment alignEvery(const Aligner& a) {
     const Span c = a.candidateSpan();
     Alignment out;
     Best best;
+    Aligner::Sums sums;
+    a.sumsFor(c.first, c.end, sums);
     std::size_t end = c.first + 1;
     for (std::size_t k = c.first; k < c.end; ++k) {
         end = a.windowEnd(k, std::max(end, k + 1));
-        const double cost = a.bound(k, end) + a.exactTerm(k, end);
+        const double cost = a.bound(sums, k, end) + a.exactTerm(k, end);
         ++out.evaluated;
         if (best.beats(cost, k)) best = {k, cost};
     }
@@ -281,49 +372,64 @@ Alignment alignEvery(const Aligner& a) {
     return out;
 }
 
-// Two passes over chunks of starts. The first finds each chunk's smallest
-// bound; the start with the smallest of all, costed exactly, is the first
-// best. The second visits only chunks whose smallest bound could still win,
-// and in them only the starts whose bound could: the result is the earliest
-// of the least costs, as alignEvery finds it.
+// The starts come in chunks, each with a bound of all its starts' bounds.
+// The first best is the start of least bound, found by looking into chunks
+// in the order of their bounds until the next could hold no smaller one,
+// and costed in full. Then only chunks whose bound could beat the best are
+// visited, and in them only the starts whose own bound could: the result is
+// the earliest of the least costs, as alignEvery finds it, whatever the
+// order in which threads visit them.
 Alignment alignPruned(const Aligner& a, unsigned threads) {
     const Span c = a.candidateSpan();
     const std::size_t chunks = (c.end - c.first + kChunk - 1) / kChunk;
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    threads = static_cast<unsigned>(std::min<std::size_t>(threads, chunks));
-
-    std::vector<Best> chunkBound(chunks);
-    forChunks(chunks, threads, [&](std::size_t chunk, unsigned) {
+    auto chunkSpan = [&](std::size_t chunk) {
         const std::size_t first = c.first + chunk * kChunk;
-        const std::size_t last = std::min(c.end, first + kChunk);
-        Best b;
-        std::size_t end = first + 1;
-        for (std::size_t k = first; k < last; ++k) {
-            end = a.windowEnd(k, std::max(end, k + 1));
-            const double bound = a.bound(k, end);
-            if (bound < b.cost) b = {k, bound};
-        }
-        chunkBound[chunk] = b;
+        return Span{first, std::min(c.end, first + kChunk)};
+    };
+    std::vector<double> chunkBound(chunks);
+    std::vector<std::size_t> order(chunks);
+    for (std::size_t j = 0; j < chunks; ++j) {
+        const Span s = chunkSpan(j);
+        chunkBound[j] = a.spanBound(s.first, s.end);
+        order[j] = j;
+    }
+    std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+        return chunkBound[x] < chunkBound[y] || (chunkBound[x] == chunkBound[y] && x < y);
     });
     Best seed;
-    for (const Best& b : chunkBound) {
-        if (seed.beats(b.cost, b.index)) seed = b;
+    Aligner::Sums local;
+    for (std::size_t j : order) {
+        const Span s = chunkSpan(j);
+        if (!seed.beats(chunkBound[j], s.first)) break;
+        a.sumsFor(s.first, s.end, local);
+        std::size_t end = s.first + 1;
+        for (std::size_t k = s.first; k < s.end; ++k) {
+            end = a.windowEnd(k, std::max(end, k + 1));
+            const double bound = a.bound(local, k, end);
+            if (seed.beats(bound, k)) seed = {k, bound};
+        }
     }
-    const std::size_t seedEnd = a.windowEnd(seed.index, seed.index + 1);
-    seed.cost = seed.cost + a.exactTerm(seed.index, seedEnd);
+    seed.cost = seed.cost + a.exactTerm(seed.index, a.windowEnd(seed.index));
 
+    std::vector<std::size_t> visit;
+    for (std::size_t j = 0; j < chunks; ++j) {
+        if (seed.beats(chunkBound[j], chunkSpan(j).first)) visit.push_back(j);
+    }
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, visit.size()));
+    threads = std::max(threads, 1u);
     std::vector<Best> found(threads, seed);
     std::vector<std::size_t> evaluated(threads, 0);
-    forChunks(chunks, threads, [&](std::size_t chunk, unsigned slot) {
+    std::vector<Aligner::Sums> sums(threads);
+    forChunks(visit.size(), threads, [&](std::size_t v, unsigned slot) {
         Best& best = found[slot];
-        const Best& hope = chunkBound[chunk];
-        if (!best.beats(hope.cost, hope.index)) return;
-        const std::size_t first = c.first + chunk * kChunk;
-        const std::size_t last = std::min(c.end, first + kChunk);
-        std::size_t end = first + 1;
-        for (std::size_t k = first; k < last; ++k) {
+        const Span s = chunkSpan(visit[v]);
+        if (!best.beats(chunkBound[visit[v]], s.first)) return;
+        a.sumsFor(s.first, s.end, sums[slot]);
+        std::size_t end = a.windowEnd(s.first);
+        for (std::size_t k = s.first; k < s.end; ++k) {
             end = a.windowEnd(k, std::max(end, k + 1));
-            const double bound = a.bound(k, end);
+            const double bound = a.bound(sums[slot], k, end);
             if (k == seed.index || !best.beats(bound, k)) continue;
             const double cost = bound + a.exactTerm(k, end);
             ++evaluated[slot];
