@@ -8,15 +8,13 @@
 namespace korvex {
 namespace {
 
-// The first value of largest magnitude; the first NaN outranks every number.
+// The first value of largest magnitude, unless there was a NaN.
 struct PeakTracker {
     double peak = 0.0;
-    bool settled = false;  // a NaN was seen
+    bool nan = false;
     void add(double value) {
-        if (settled) return;
         if (std::isnan(value)) {
-            peak = value;
-            settled = true;
+            nan = true;
         } else if (std::fabs(value) > std::fabs(peak)) {
             peak = value;
         }
@@ -55,19 +53,17 @@ MotionFigures motionFigures(std::span<const double> velocity,
     if (velocity.empty()) return f;
     PeakTracker v, x;
     double low = 0.0, high = 0.0;
-    bool nan = false;
     for (std::size_t i = 0; i < velocity.size(); ++i) {
         v.add(velocity[i]);
         x.add(displacement[i]);
-        nan |= std::isnan(displacement[i]);
         low = displacement[i] < low ? displacement[i] : low;
         high = displacement[i] > high ? displacement[i] : high;
     }
-    f.peakVelocity = v.settled ? MotionFigures::kNone : v.peak;
+    f.peakVelocity = v.nan ? MotionFigures::kNone : v.peak;
     f.finalVelocity = velocity.back();
-    f.peakDisplacement = x.settled ? MotionFigures::kNone : x.peak;
+    f.peakDisplacement = x.nan ? MotionFigures::kNone : x.peak;
     f.finalDisplacement = displacement.back();
-    f.displacementPeakToPeak = nan ? MotionFigures::kNone : high - low;
+    f.displacementPeakToPeak = x.nan ? MotionFigures::kNone : high - low;
     return f;
 }
 

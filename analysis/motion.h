@@ -15,8 +15,8 @@ namespace korvex {
 
 // Signed peaks are the first sample of largest magnitude, as for the
 // amplitude. Velocities in amplitude units x s, displacements in amplitude
-// units x s^2, until converted with a MotionScale. A NaN anywhere makes the
-// figures that follow it NaN; no samples, all of them.
+// units x s^2, until converted with a MotionScale. A NaN acceleration makes
+// every figure NaN (the sums stay NaN once they are); so do no samples.
 struct MotionFigures {
     static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
     double peakVelocity = kNone;
