@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"sawtooth_full_ratio", params(50, 11, 100, 10, kSaw, kMs), 1.0, false, true},
         RecordCase{"sawtooth_negative", params(-30, 0.006, 0.5, 20000, kSaw, kSec), 0.5, false,
                    true},
-        // 18 samples per pulse, 6 in the pre-pulse.
+        // 18 samples per pulse.
         RecordCase{"sawtooth_coarse", params(30, 6, 10, 3, kSaw, kMs), 0.7, false, true},
         RecordCase{"sine_small_ratio", params(3, 0.011, 0.2, 100000, kSine, kSec), 0.05, false,
                    true},

@@ -108,8 +108,6 @@ TEST(Motion, ShakerMarginsInPhysicalUnits) {
     } cases[] = {
         {AccelerationUnit::G, {}, 29.41995, 3.4323275, false, false},
         {AccelerationUnit::G, {25.0, 5.0}, 29.41995, 3.4323275, true, false},
-        {AccelerationUnit::G, {30.0, 3.0}, 29.41995, 3.4323275, false, true},
-        {AccelerationUnit::MetersPerSecond2, {3.5, 0.4}, 3.0, 0.35, false, false},
         {AccelerationUnit::MetersPerSecond2, {2.5, 0.3}, 3.0, 0.35, true, true},
     };
     for (const auto& c : cases) {
