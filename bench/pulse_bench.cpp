@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/motion.h"
 #include "analysis/pulse_figures.h"
 #include "analysis/srs.h"
+#include "pulse/compensation.h"
 #include "pulse/file_sink.h"
 #include "pulse/pulse_series.h"
 #include "pulse/time_history.h"
@@ -143,6 +145,37 @@ void BM_PulseFigures(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PulseFigures)->Unit(benchmark::kMillisecond);
+
+// The long record with compensation at P = 0.2, planned and filled: to
+// set against BM_ComputeLongRecord, the same record without.
+void BM_CompensatedLongRecord(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            korvex::computeCompensatedSeries(kLongRecord, 0.2, korvex::pulseSeries));
+    }
+    state.SetItemsProcessed(state.iterations() * korvex::kMaxSamples);
+}
+BENCHMARK(BM_CompensatedLongRecord)->Unit(benchmark::kMillisecond);
+
+// Velocity and displacement of the compensated long record: the figures in
+// one pass (0), or the two arrays that the motion table is written from (1).
+void BM_Motion(benchmark::State& state) {
+    korvex::computeCompensatedSeries(kLongRecord, 0.2, korvex::pulseSeries);
+    const std::span<const double> accel(korvex::pulseSeries.amplitude.data(), korvex::kMaxSamples);
+    const double dt = korvex::sampleIntervalSeconds(kLongRecord);
+    std::vector<double> velocity(accel.size()), displacement(accel.size());
+    for (auto _ : state) {
+        if (state.range(0) == 0) {
+            benchmark::DoNotOptimize(korvex::computeMotion(accel, dt));
+        } else {
+            korvex::integrateMotion(accel, dt, velocity, displacement);
+            benchmark::DoNotOptimize(velocity.data());
+            benchmark::DoNotOptimize(displacement.data());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * korvex::kMaxSamples);
+}
+BENCHMARK(BM_Motion)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
