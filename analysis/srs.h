@@ -1,5 +1,6 @@
-// Shock response spectrum: the peak absolute acceleration of single-degree-
-// of-freedom systems, from rest, with the series as base input.
+// Shock response spectra: the peak responses of single-degree-of-freedom
+// systems, from rest, with the record as base acceleration, over the record
+// and the free vibration after it.
 #pragma once
 
 #include <atomic>
@@ -13,12 +14,21 @@
 
 namespace korvex {
 
+// Which response the spectrum gives. With z the displacement of the mass
+// relative to the base and w its natural angular frequency:
+enum class SrsKind {
+    Acceleration,    // the mass's absolute acceleration, in the record's units
+    PseudoVelocity,  // w z, in the record's units x s
+    Displacement,    // z, in the record's units x s^2
+};
+
 // What the caller asks for; unset ends of the range take their defaults.
 struct SrsSettings {
     double q = 10.0;               // damping ratio 1 / (2Q)
     std::optional<double> fromHz;  // default 10 Hz
     std::optional<double> toHz;    // default a tenth of the sample rate
     double perOctave = 12.0;       // an integer from 1 to 48
+    SrsKind kind = SrsKind::Acceleration;
 };
 
 // Interval: the record's sampling (too fine to filter). Count: from, to and
@@ -42,6 +52,7 @@ class SrsSettingError : public std::invalid_argument {
 // Checked settings with the defaults filled in, and the frequencies
 // from x 2^(k/N) up to `to` (with a relative slack of 1e-9).
 struct SrsPlan {
+    SrsKind kind = SrsKind::Acceleration;
     double q = 10.0;
     double fromHz = 0.0;
     double toHz = 0.0;
@@ -56,12 +67,14 @@ struct SrsPlan {
 // is not finite or does not decay in double precision.
 SrsPlan planShockSpectrum(const SrsSettings& settings, double intervalS);
 
-// The ramp-invariant recursive filter for one natural frequency:
-// y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2].
+// The ramp-invariant recursive filter for one natural frequency and kind:
+// y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2], exact at
+// the samples for an input that is linear between them.
 struct SrsFilter {
     double b0, b1, b2, a1, a2;
 };
-SrsFilter srsFilter(double frequencyHz, double intervalS, double q);
+SrsFilter srsFilter(double frequencyHz, double intervalS, double q,
+                    SrsKind kind = SrsKind::Acceleration);
 
 struct SrsPoint {
     static constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
@@ -78,7 +91,8 @@ struct SrsProgress {
     std::atomic<std::uint64_t> total{0};
 };
 
-// One point per planned frequency, over every sample. Any non-finite sample,
+// One point per planned frequency, over every sample and the free vibration
+// after the last, as long as it could raise a peak. Any non-finite sample,
 // or none at all, makes every peak NaN. `threads` 0 uses every core. Once
 // `*cancel` turns true the work ends soon, with an unusable result.
 std::vector<SrsPoint> computeShockSpectrum(std::span<const double> samples, const SrsPlan& plan,

@@ -2,16 +2,22 @@
 // and from the window.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "analysis/motion.h"
 #include "analysis/srs.h"
 
 namespace korvex {
 
 // A commented header (what, Q, range, units, columns), then one line per
 // frequency: frequency_hz positive negative maximax, shortest round-trip
-// numbers separated by one blank.
-std::string formatSrsTable(const SrsPlan& plan, const std::vector<SrsPoint>& points);
+// numbers separated by one blank. `input` names the base input ("the pulse
+// record"). With an acceleration unit, pseudo-velocity is given in m/s and
+// displacement in mm; acceleration stays in the record's own units.
+std::string formatSrsTable(const SrsPlan& plan, const std::vector<SrsPoint>& points,
+                           const std::string& input = "the pulse record",
+                           std::optional<AccelerationUnit> unit = std::nullopt);
 
 }  // namespace korvex

@@ -6,11 +6,11 @@
 #include <optional>
 #include <span>
 
+#include "analysis/motion.h"
 #include "analysis/pulse_figures.h"
 #include "analysis/srs.h"
-#include "analysis/srs_table.h"
 #include "cli/output_files.h"
-#include "cli/progress.h"
+#include "pulse/compensation.h"
 #include "pulse/pulse_messages.h"
 #include "pulse/pulse_series.h"
 #include "pulse/time_history.h"
@@ -22,8 +22,10 @@ namespace {
 struct GenerateOptions {
     PulseParameters params;
     std::string shape, unit;
+    std::optional<double> compensation;
     std::string output, summary, srs;
     SrsSettings srsSettings;
+    MotionOptions motion;
 };
 
 GenerateOptions validate(const CLI::App& app, const GenerateArguments& a) {
@@ -45,20 +47,49 @@ GenerateOptions validate(const CLI::App& app, const GenerateArguments& a) {
     o.params.pulseDuration = numberOption("--pulse-duration", a.pulseDuration);
     o.params.totalDuration = numberOption("--total-duration", a.totalDuration);
     o.params.sampleRate = numberOption("--sample-rate", a.sampleRate);
+    if (app.count("--compensation") > 0) {
+        const double p = numberOption("--compensation", a.compensation);
+        if (!(p > 0 && p <= 1)) {
+            throw UsageError(
+                "--compensation",
+                "the ratio must be greater than 0 and at most 1, got " + a.compensation);
+        }
+        o.compensation = p;
+    }
     o.srsSettings = a.srsOptions.settings(app);
+    o.srsSettings.kind = srsKindOf(a.srsKind);
+    o.motion = validateMotion(app, a.motion);
     o.output = a.output;
     o.summary = a.summary;
     o.srs = a.srs;
-    if (o.output.empty() && o.summary.empty() && o.srs.empty()) {
-        throw UsageError::required("--output, --summary or --srs");
+    if (o.output.empty() && o.summary.empty() && o.srs.empty() && o.motion.motion.empty()) {
+        throw UsageError::required("--output, --summary, --srs or --motion");
     }
     return o;
 }
 
-std::string summaryJson(const PulseFigures& f, const GenerateOptions& o) {
+const char* compensationOption(CompensationInput input) {
+    switch (input) {
+        case CompensationInput::Ratio:
+            return "--compensation";
+        case CompensationInput::Amplitude:
+            return "--amplitude";
+        case CompensationInput::PulseDuration:
+            return "--pulse-duration";
+        case CompensationInput::SampleRate:
+            return "--sample-rate";
+        case CompensationInput::PulseType:
+            return "--shape";
+    }
+    return "--compensation";
+}
+
+std::string summaryJson(const PulseFigures& f, const GenerateOptions& o,
+                        const std::optional<CompensationPlan>& compensation,
+                        const RecordView& record) {
     const PulseParameters& p = o.params;
     // NaN and infinities come out as null.
-    const nlohmann::ordered_json j = {
+    nlohmann::ordered_json j = {
         {"shape", o.shape},
         {"unit", o.unit},
         {"amplitude", p.amplitude},
@@ -74,6 +105,21 @@ std::string summaryJson(const PulseFigures& f, const GenerateOptions& o) {
         {"velocity_change", f.velocityChange},
         {"velocity_change_ideal", f.velocityChangeIdeal},
     };
+    if (compensation) {
+        const double toSeconds = p.timeUnit == TimeUnit::Milliseconds ? 0.001 : 1.0;
+        j["compensation"] = {
+            {"ratio", compensation->ratio},
+            {"pre_pulse_s", compensation->preDuration * toSeconds},
+            {"post_pulse_s", compensation->postDuration * toSeconds},
+            {"pre_peak", compensation->prePeak},
+            {"post_peak", compensation->postPeak},
+            {"main_pulse_start_s",
+             record.timeAt(static_cast<std::size_t>(std::min<std::int64_t>(
+                 compensation->mainStart, f.samples > 0 ? f.samples - 1 : 0)))},
+            {"ends_at_rest", compensation->endsAtRest},
+        };
+    }
+    addMotionSummary(j, computeMotion(record.values, record.intervalS), o.motion);
     return j.dump(2) + "\n";
 }
 
@@ -88,12 +134,17 @@ void GenerateArguments::add(CLI::App& app) {
     addNumberOption(app, "--pulse-duration", pulseDuration, "Pulse length, in the unit");
     addNumberOption(app, "--total-duration", totalDuration, "Record length, in the unit");
     addNumberOption(app, "--sample-rate", sampleRate, "Samples per unit (per ms with --unit ms)");
+    addNumberOption(app, "--compensation", compensation,
+                    "Shaker compensation: half-sines of ratio P (0 < P <= 1) of the peak before "
+                    "and after, to end at rest and in place");
     addOutputOption(app, "--output", output,
                     "Time-history file to write, or - for standard output");
     addOutputOption(app, "--summary", summary, "Figures of the pulse as JSON, to FILE or -");
     CLI::Option* srsOption =
         addOutputOption(app, "--srs", srs, "Shock response spectrum as a text table, to FILE or -");
     srsOptions.add(app, srsOption);
+    addSrsKindOption(app, srsKind, srsOption);
+    motion.add(app);
 }
 
 int runGenerate(const CLI::App& app, const GenerateArguments& arguments) {
@@ -103,40 +154,63 @@ int runGenerate(const CLI::App& app, const GenerateArguments& arguments) {
         std::cerr << "korvex-cli: " << kTooFewSamplesWarning << '\n';
         return kExitNotWritten;
     }
-    std::optional<SrsPlan> srsPlan;
-    if (!o.srs.empty()) {
+    std::optional<CompensationPlan> compensation;
+    if (o.compensation) {
         try {
-            srsPlan = planShockSpectrum(o.srsSettings, sampleIntervalSeconds(params));
-        } catch (const SrsSettingError& e) {
-            throw UsageError(SrsOptions::optionOf(e.setting(), "--sample-rate"), e.what());
+            compensation = planCompensation(params, *o.compensation);
+        } catch (const CompensationError& e) {
+            throw UsageError(compensationOption(e.input()), e.what());
         }
     }
-    requireDistinctOutputs({{"--output", o.output}, {"--summary", o.summary}, {"--srs", o.srs}});
-    // The time history is computed as it is written; only the figures and
-    // the spectrum need the whole series at once.
-    if (!o.summary.empty() || !o.srs.empty()) computePulseSeries(params);
+    const double interval = sampleIntervalSeconds(params);
+    std::optional<SrsPlan> srsPlan;
+    if (!o.srs.empty()) srsPlan = planSpectrum(o.srsSettings, interval, "--sample-rate");
+    requireDistinctOutputs({{"--output", o.output},
+                            {"--summary", o.summary},
+                            {"--srs", o.srs},
+                            {"--motion", o.motion.motion}});
+
+    // The time history is computed as it is written; the figures, the
+    // spectrum and the motion need the whole series at once.
+    const bool whole = !o.summary.empty() || !o.srs.empty() || !o.motion.motion.empty();
+    if (whole) {
+        if (compensation) {
+            computeCompensatedSeries(params, *compensation, pulseSeries);
+        } else {
+            computePulseSeries(params);
+        }
+    }
+    const auto count = static_cast<std::size_t>(std::max(0, pulseSeries.count));
+    const RecordView record{std::span<const double>(pulseSeries.time.data(), count),
+                            std::span<const double>(pulseSeries.amplitude.data(), count), 0.0,
+                            interval};
 
     bool ok = true;
     if (!o.output.empty()) {
-        ok &= writeOutput(o.output,
-                          [&params](OutputSink& sink) { writePulseTimeHistory(sink, params); });
+        ok &= writeOutput(o.output, [&](OutputSink& sink) {
+            if (!compensation) return writePulseTimeHistory(sink, params);
+            writeSampledTimeHistory(
+                sink, compensation->count, [&](int first, int end, double* t, double* a) {
+                    computeCompensatedSamples(params, *compensation, first, end, t, a);
+                });
+        });
     }
     if (!o.summary.empty()) {
-        ok &= writeText(o.summary, summaryJson(computePulseFigures(pulseSeries, params), o));
+        PulseFigures figures = computePulseFigures(pulseSeries, params);
+        if (compensation) figures.cut = compensation->cut;
+        ok &= writeText(o.summary, summaryJson(figures, o, compensation, record));
     }
     if (srsPlan) {
-        const std::span<const double> samples(pulseSeries.amplitude.data(),
-                                              static_cast<std::size_t>(pulseSeries.count));
-        SrsProgress progress;
-        std::vector<SrsPoint> points;
-        {
-            const Progress shown("shock response spectrum", progress.done, progress.total);
-            points = computeShockSpectrum(samples, *srsPlan, 0, nullptr, &progress);
-        }
-        ok &= writeText(o.srs, formatSrsTable(*srsPlan, points));
+        ok &= writeSpectrum(o.srs, *srsPlan, record.values, "the pulse record", o.motion.unit);
     }
-    if (const auto covered = cutCoverageSeconds(params)) {
+    if (!o.motion.motion.empty()) {
+        ok &= writeMotionTable(o.motion.motion, record, o.motion.unit);
+    }
+    const bool cut = compensation ? compensation->cut : planSamples(params).cut;
+    if (const auto covered = cutCoverageSeconds(params); covered && !compensation) {
         std::cerr << "korvex-cli: " << cutNote(*covered) << '\n';
+    } else if (cut) {
+        std::cerr << "korvex-cli: " << cutNote(kMaxSamples * interval) << '\n';
     }
     return ok ? kExitDone : kExitNotWritten;
 }

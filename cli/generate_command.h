@@ -1,11 +1,13 @@
 // korvex-cli without a command: the dialog's calculation, with the same
-// file bytes, and the pulse's figures and shock response spectrum.
+// file bytes, and the pulse's figures, motion and shock response spectrum;
+// a compensated pulse for a shaker on request.
 #pragma once
 
 #include <CLI/CLI.hpp>
 
 #include <string>
 
+#include "cli/record_outputs.h"
 #include "cli/usage.h"
 
 namespace korvex::cli {
@@ -14,9 +16,10 @@ namespace korvex::cli {
 struct GenerateArguments {
     std::string shape = "half-sine";
     std::string unit = "ms";
-    std::string amplitude, pulseDuration, totalDuration, sampleRate;
-    std::string output, summary, srs;
+    std::string amplitude, pulseDuration, totalDuration, sampleRate, compensation;
+    std::string output, summary, srs, srsKind = "acceleration";
     SrsOptions srsOptions;
+    MotionArguments motion;
 
     void add(CLI::App& app);
 };

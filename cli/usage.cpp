@@ -10,7 +10,7 @@ namespace korvex::cli {
 
 CLI::Option* addNumberOption(CLI::App& app, const std::string& name, std::string& text,
                              const std::string& help) {
-    return app.add_option(name, text, help)->type_name("NUMBER");
+    return app.add_option(name, text, help)->type_name("NUMBER")->option_text("NUMBER");
 }
 
 double numberOption(const std::string& name, const std::string& text) {
@@ -31,12 +31,15 @@ CLI::Option* addChoiceOption(CLI::App& app, const std::string& name, std::string
         if (std::find(allowed.begin(), allowed.end(), v) != allowed.end()) return {};
         return quotedText(v) + " is not one of " + list;
     };
-    return app.add_option(name, value, help)->type_name(bar)->check(CLI::Validator(check, ""));
+    return app.add_option(name, value, help)
+        ->type_name(bar)
+        ->option_text(bar)
+        ->check(CLI::Validator(check, ""));
 }
 
 CLI::Option* addOutputOption(CLI::App& app, const std::string& name, std::string& path,
                              const std::string& help) {
-    return app.add_option(name, path, help)->type_name("FILE");
+    return app.add_option(name, path, help)->type_name("FILE")->option_text("FILE");
 }
 
 void SrsOptions::add(CLI::App& app, CLI::Option* needs) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "pulse/output_sink.h"
@@ -39,11 +40,17 @@ void formatTimeHistoryLinesAvx2(char* out, const double* times, const double* am
 // sink propagates unchanged and stops the writer at that line.
 void writeTimeHistory(OutputSink& sink, const PulseSeries& series);
 
-// The lines writeTimeHistory writes for the series that `params` give,
+// Samples [first, end) of a record into times[0 ..] and amplitudes[0 ..].
+using SampleSource = std::function<void(int first, int end, double* times, double* amplitudes)>;
+
+// The lines writeTimeHistory writes for the `count` samples of a record,
 // computed a piece at a time as they are written, so that no record-sized
 // arrays are filled first. A sink that takes many lines at once has them
 // formatted by two threads, each half of every reservation; the bytes are
-// the same.
+// the same. `samples` is called from both.
+void writeSampledTimeHistory(OutputSink& sink, int count, const SampleSource& samples);
+
+// The same for the series that `params` give.
 void writePulseTimeHistory(OutputSink& sink, const PulseParameters& params);
 
 }  // namespace korvex

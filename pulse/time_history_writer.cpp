@@ -28,15 +28,14 @@ void writeTimeHistory(OutputSink& sink, const PulseSeries& series) {
 
 namespace {
 
-// Lines [first, end) of the plan's series into out, the samples computed a
-// piece at a time in arrays that stay in the first-level cache.
-void formatPulseLines(char* out, const PulseParameters& params, const SamplePlan& plan, int first,
-                      int end) {
+// Lines [first, end) of the record into out, the samples computed a piece
+// at a time in arrays that stay in the first-level cache.
+void formatSampledLines(char* out, const SampleSource& samples, int first, int end) {
     constexpr int kPiece = 1024;
     double times[kPiece], amplitudes[kPiece];
     for (int i = first; i < end; i += kPiece) {
         const int stop = std::min(end, i + kPiece);
-        computePulseSamples(params, plan, i, stop, times, amplitudes);
+        samples(i, stop, times, amplitudes);
         formatTimeHistoryLines(out + static_cast<std::size_t>(i - first) * kTimeHistoryLineSize,
                                times, amplitudes, static_cast<std::size_t>(stop - i));
     }
@@ -44,36 +43,42 @@ void formatPulseLines(char* out, const PulseParameters& params, const SamplePlan
 
 }  // namespace
 
-void writePulseTimeHistory(OutputSink& sink, const PulseParameters& params) {
-    const SamplePlan plan = planSamples(params);
+void writeSampledTimeHistory(OutputSink& sink, int count, const SampleSource& samples) {
     const int perReserve = static_cast<int>(
         std::min<std::size_t>(kMaxSamples, sink.maxReserve() / kTimeHistoryLineSize));
     // Halving a batch pays for the hand-over only when batches are large
     // and there is a second processor to take the other half.
     constexpr int kHalvedBatch = 8192;
     std::optional<Worker> helper;
-    if (perReserve >= kHalvedBatch && plan.count >= 2 * kHalvedBatch &&
+    if (perReserve >= kHalvedBatch && count >= 2 * kHalvedBatch &&
         std::thread::hardware_concurrency() > 1) {
         helper.emplace();
     }
-    for (int first = 0; first < plan.count; first += perReserve) {
-        const int end = std::min(plan.count, first + perReserve);
+    for (int first = 0; first < count; first += perReserve) {
+        const int end = std::min(count, first + perReserve);
         const auto size = static_cast<std::size_t>(end - first) * kTimeHistoryLineSize;
         char* out = sink.reserve(size);
         if (helper && end - first >= kHalvedBatch) {
             // The back half on the helper while this thread does the front.
             const int mid = first + (end - first) / 2;
             char* back = out + static_cast<std::size_t>(mid - first) * kTimeHistoryLineSize;
-            helper->start([&params, &plan, back, mid, end] {
-                formatPulseLines(back, params, plan, mid, end);
-            });
-            formatPulseLines(out, params, plan, first, mid);
+            helper->start(
+                [&samples, back, mid, end] { formatSampledLines(back, samples, mid, end); });
+            formatSampledLines(out, samples, first, mid);
             helper->wait();
         } else {
-            formatPulseLines(out, params, plan, first, end);
+            formatSampledLines(out, samples, first, end);
         }
         sink.commit(size);
     }
+}
+
+void writePulseTimeHistory(OutputSink& sink, const PulseParameters& params) {
+    const SamplePlan plan = planSamples(params);
+    writeSampledTimeHistory(sink, plan.count,
+                            [&params, &plan](int first, int end, double* t, double* a) {
+                                computePulseSamples(params, plan, first, end, t, a);
+                            });
 }
 
 }  // namespace korvex

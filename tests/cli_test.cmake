@@ -170,7 +170,7 @@ string(REPEAT "9" 20000 long_value)
 expect(long_value 2 "^korvex-cli: --amplitude: '9999999999999999999999999999999999999999…' is not a finite"
        ${pulse} --amplitude "${long_value}x" --output "${WORK}/bad.txt")
 expect(no_value 2 "^korvex-cli: --amplitude: 1 required NUMBER missing" ${pulse} --output "${WORK}/bad.txt" --amplitude)
-expect(no_target 2 "--output, --summary or --srs is required" ${pulse})
+expect(no_target 2 "--output, --summary, --srs or --motion is required" ${pulse})
 expect(missing_number 2 "--amplitude is required" --pulse-duration 1 --total-duration 1 --sample-rate 1 --output x)
 if(EXISTS "${WORK}/bad.txt")
   message(SEND_ERROR "a usage error created a file")
