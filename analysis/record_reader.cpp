@@ -1,0 +1,1210 @@
+#include "analysis/record_reader.h"
+
+#include <fast_float/fast_float.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#if __has_include(<sys/mman.h>) && __has_include(<sys/stat.h>) && __has_include(<unistd.h>) && \
+    __has_include(<fcntl.h>)
+#define KORVEX_MAP_FILES 1
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "pulse/file_sink.h"  // adviseLargeArray
+
+namespace korvex {
+
+namespace {
+
+std::string shownName(const std::string& file) {
+    return file == "-" ? "standard input" : file;
+}
+
+std::string composeMessage(const std::string& file, std::size_t line, std::size_t column,
+                           const std::string& reason) {
+    std::string s = shownName(file);
+    if (line > 0) {
+        s += ':' + std::to_string(line);
+        if (column > 0) s += ':' + std::to_string(column);
+    }
+    return s + ": " + reason;
+}
+
+}  // namespace
+
+RecordError::RecordError(Kind kind, std::string file, std::size_t line, std::size_t column,
+                         std::string reason)
+    : std::runtime_error(composeMessage(file, line, column, reason)),
+      kind_(kind),
+      file_(std::move(file)),
+      line_(line),
+      column_(column),
+      reason_(std::move(reason)) {}
+
+namespace {
+
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+enum class Separator { Blanks, Tab, Comma, Semicolon };
+
+// How the lines of one file are split, and which fields are kept.
+struct Layout {
+    Separator separator = Separator::Blanks;
+    char separatorChar = 0;  // for all but Blanks
+    std::size_t fields = 0;
+    std::size_t firstLine = 0;  // the line the shape was taken from
+    std::size_t timeField = kNone;
+    std::size_t valueField = 0;
+    double timeScale = 1.0;     // to seconds
+    bool decimalComma = false;  // semicolon files accept a decimal comma
+};
+
+// Blanks around a field, or between fields in a blank-separated file.
+bool isPad(char c, const Layout& l) {
+    return c == ' ' || (c == '\t' && l.separator != Separator::Tab);
+}
+
+bool isSeparator(char c, const Layout& l) {
+    return l.separator != Separator::Blanks && c == l.separatorChar;
+}
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+// The number at p, if one starts there: an optional sign, then what
+// fast_float reads (digits with an optional decimal mark and exponent, or
+// inf/nan). Returns its end, or nullptr. markAt is set to the decimal mark
+// it holds, or nullptr; it is only looked for where a comma may be one.
+const char* readNumber(const char* p, const char* end, bool commaMark, double& value,
+                       const char*& markAt) {
+    const char* q = p;
+    if (q < end && *q == '+') {
+        ++q;
+        if (q == end || *q == '-' || *q == '+') return nullptr;
+    }
+    markAt = nullptr;
+    char mark = '.';
+    const char* d = q;
+    if (commaMark) {
+        if (d < end && *d == '-') ++d;
+        while (d < end && isDigit(*d)) ++d;
+        if (d < end && *d == ',') mark = ',';
+    }
+    const auto r = fast_float::from_chars_advanced(
+        q, end, value, fast_float::parse_options{fast_float::chars_format::general, mark});
+    if (r.ec != std::errc()) return nullptr;
+    if (commaMark && d < r.ptr && *d == mark) markAt = d;
+    return r.ptr;
+}
+
+// A field's text for a message, quoted, with control bytes spelled out.
+std::string quoted(std::string_view text) {
+    constexpr std::size_t kLongest = 40;
+    std::string s = "\"";
+    for (std::size_t i = 0; i < text.size() && i < kLongest; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\t') {
+            s += "\\t";
+        } else if (c == '\r') {
+            s += "\\r";
+        } else if (c < 0x20 || c == 0x7f) {
+            const char* hex = "0123456789abcdef";
+            s += "\\x";
+            s += hex[c >> 4];
+            s += hex[c & 15];
+        } else if (c == '"' || c == '\\') {
+            s += '\\';
+            s += static_cast<char>(c);
+        } else {
+            s += static_cast<char>(c);
+        }
+    }
+    if (text.size() > kLongest) s += "...";
+    return s + "\"";
+}
+
+std::string shortNumber(double x) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, 6);
+    return std::string(buf, r.ptr);
+}
+
+// ---------------------------------------------------------------------------
+// Byte classes and newlines, with the processor's vectors where there are.
+
+inline std::uint64_t matchLineBytes(const char* line, const char* pattern, const char* digits,
+                                    unsigned blocks) {
+#if defined(__SSE2__)
+    const auto block = [&](unsigned i) {
+        const auto load = [i](const char* p) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        };
+        const __m128i v = load(line);
+        const __m128i d = _mm_sub_epi8(v, _mm_set1_epi8('0'));
+        const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(d, _mm_set1_epi8(9)), d);
+        const __m128i ok =
+            _mm_or_si128(_mm_cmpeq_epi8(v, load(pattern)), _mm_and_si128(digit, load(digits)));
+        return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(ok))} << (16 * i);
+    };
+    switch (blocks) {
+        case 1:
+            return block(0);
+        case 2:
+            return block(0) | block(1);
+        case 3:
+            return block(0) | block(1) | block(2);
+        default:
+            return block(0) | block(1) | block(2) | block(3);
+    }
+#else
+    return detail::matchBytesPortable(line, pattern, digits, blocks);
+#endif
+}
+
+// ---------------------------------------------------------------------------
+// Line templates: the fast path for files whose lines share one layout.
+//
+// A line parsed the plain way becomes a template: its bytes, which of them
+// are digits, which hold a sign, and where each number's parts are. A later
+// line of the same length whose bytes match it (digits where it has digits,
+// a sign or blank where it has a sign slot, every other byte equal) splits
+// into the same fields and numbers of the same form, so its digits can be
+// read at fixed places, eight at a time.
+
+constexpr std::size_t kTemplateBytes = 64;
+constexpr std::size_t kTemplateFields = 32;
+// Bytes that must be readable after a line's start to try a template: the
+// 16-byte blocks, and the 8-byte reads of digits that start inside them.
+constexpr std::size_t kTemplateReach = kTemplateBytes + 8;
+constexpr std::uint8_t kNoByte = 0xff;
+
+const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                         1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+const std::uint64_t kPow10Int[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+struct NumberPattern {
+    std::uint8_t begin = 0, end = 0;  // the number's bytes, its sign slot included
+    std::uint8_t sign = kNoByte;      // the byte that holds ' ', '+' or '-'
+    std::uint8_t mantissa = 0;        // first byte of the mantissa: a digit or the mark
+    std::uint8_t intDigits = 0, fracDigits = 0;
+    bool merged = false;           // digits and mark fit in one 8-byte read
+    std::uint64_t beforeMark = 0;  // merged: the bytes before the mark
+    std::uint8_t exponent = 0, expDigits = 0;
+    std::uint8_t expSign = kNoByte;
+    char mark = '.';
+};
+
+struct LineTemplate {
+    std::size_t size = 0;  // bytes, the newline included; 0: no template
+    unsigned blocks = 0;
+    alignas(16) char bytes[kTemplateBytes] = {};
+    alignas(16) char digits[kTemplateBytes] = {};  // all ones where a digit goes
+    std::uint64_t checked = 0;                     // bytes to match: all but the sign slots
+    std::size_t count = 0;
+    NumberPattern numbers[kTemplateFields];
+    std::ptrdiff_t firstPoint = -1, firstComma = -1;  // where a decimal mark of each kind is
+};
+
+inline std::uint64_t load8(const char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// The value of the first k (1 to 8) digits of v, lowest address first.
+inline std::uint64_t digitsValue(std::uint64_t v, unsigned k) {
+    v <<= 8 * (8 - k);  // drops what follows them; zero bytes read as leading zeros
+    v = ((v & 0x0F0F0F0F0F0F0F0F) * 2561) >> 8;
+    v = ((v & 0x00FF00FF00FF00FF) * 6553601) >> 16;
+    return ((v & 0x0000FFFF0000FFFF) * 42949672960001) >> 32;
+}
+
+// Builds a template from a line the plain parser read: `spans` holds each
+// field's number, begin and end. False when a number has more digits than
+// the fast reading takes, or the line is too long.
+bool learnTemplate(LineTemplate& t, const Layout& layout, const char* line, std::size_t size,
+                   const char* const* spans) {
+    if (size > kTemplateBytes || layout.fields > kTemplateFields) return false;
+    LineTemplate n;
+    n.size = size;
+    n.blocks = static_cast<unsigned>((size + 15) / 16);
+    std::memcpy(n.bytes, line, size);
+    n.checked = size == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << size) - 1;
+    n.count = layout.fields;
+    for (std::size_t f = 0; f < layout.fields; ++f) {
+        NumberPattern& p = n.numbers[f];
+        const char* b = spans[2 * f];
+        const char* e = spans[2 * f + 1];
+        const char* q = b;
+        p.begin = static_cast<std::uint8_t>(b - line);
+        p.end = static_cast<std::uint8_t>(e - line);
+        if (*q == '+' || *q == '-') {
+            p.sign = p.begin;
+            ++q;
+        } else if (b > line && b[-1] == ' ' &&
+                   (b - 1 == line || isBlank(b[-2]) || isSeparator(b[-2], layout))) {
+            // A pad blank before the number could hold a minus sign without
+            // changing how the line splits.
+            p.sign = static_cast<std::uint8_t>(b - 1 - line);
+            p.begin = p.sign;
+        }
+        p.mantissa = static_cast<std::uint8_t>(q - line);
+        while (q < e && isDigit(*q)) ++q;
+        p.intDigits = static_cast<std::uint8_t>(q - line - p.mantissa);
+        const bool point = q < e && (*q == '.' || *q == ',');
+        if (point) {
+            p.mark = *q;
+            const std::ptrdiff_t at = q - line;
+            std::ptrdiff_t& first = p.mark == ',' ? n.firstComma : n.firstPoint;
+            if (layout.decimalComma && first < 0) first = at;
+            const char* f0 = ++q;
+            while (q < e && isDigit(*q)) ++q;
+            p.fracDigits = static_cast<std::uint8_t>(q - f0);
+        }
+        if (q < e && (*q == 'e' || *q == 'E')) {
+            ++q;
+            if (*q == '+' || *q == '-') {
+                p.expSign = static_cast<std::uint8_t>(q - line);
+                ++q;
+            }
+            p.exponent = static_cast<std::uint8_t>(q - line);
+            while (q < e && isDigit(*q)) ++q;
+            p.expDigits = static_cast<std::uint8_t>(q - line - p.exponent);
+            if (p.expDigits == 0 || p.expDigits > 4) return false;
+        }
+        // inf and nan never get here (they are faults); anything else unread
+        // is a form the fast reading does not know.
+        if (q != e) return false;
+        const unsigned digits = p.intDigits + p.fracDigits;
+        if (digits == 0 || p.intDigits > 8 || p.fracDigits > 8 || digits > 15) return false;
+        p.merged = digits + (point ? 1 : 0) <= 8;
+        p.beforeMark = !point             ? ~std::uint64_t{0}
+                       : p.intDigits == 0 ? 0
+                                          : (std::uint64_t{1} << (8 * p.intDigits)) - 1;
+        for (const char* c = line + p.mantissa; c < e; ++c) {
+            if (isDigit(*c)) n.digits[c - line] = '\xff';
+        }
+        if (p.sign != kNoByte) n.checked &= ~(std::uint64_t{1} << p.sign);
+        if (p.expSign != kNoByte) n.checked &= ~(std::uint64_t{1} << p.expSign);
+    }
+    t = n;
+    return true;
+}
+
+// Reads the line at `line` by the template into out[0 .. fields), or says
+// it does not match. A number the fast reading cannot convert exactly is
+// read the plain way; should that fail, the line goes to the plain parser.
+inline bool matchTemplate(const LineTemplate& t, const char* line, double* out) {
+    if ((matchLineBytes(line, t.bytes, t.digits, t.blocks) & t.checked) != t.checked) return false;
+    for (std::size_t f = 0; f < t.count; ++f) {
+        const NumberPattern& p = t.numbers[f];
+        bool negative = false;
+        if (p.sign != kNoByte) {
+            const char s = line[p.sign];
+            negative = s == '-';
+            if (!negative && s != '+' && s != ' ') return false;
+        }
+        const char* m = line + p.mantissa;
+        std::uint64_t mantissa;
+        if (p.merged) {
+            std::uint64_t v = load8(m);
+            v = (v & p.beforeMark) | ((v >> 8) & ~p.beforeMark);  // the mark taken out
+            mantissa = digitsValue(v, p.intDigits + p.fracDigits);
+        } else {
+            mantissa = p.intDigits > 0 ? digitsValue(load8(m), p.intDigits) : 0;
+            mantissa *= kPow10Int[p.fracDigits];
+            if (p.fracDigits > 0) mantissa += digitsValue(load8(m + p.intDigits + 1), p.fracDigits);
+        }
+        int exponent = 0;
+        if (p.expDigits > 0) {
+            const unsigned char* x = reinterpret_cast<const unsigned char*>(line + p.exponent);
+            switch (p.expDigits) {
+                case 1:
+                    exponent = x[0] - '0';
+                    break;
+                case 2:
+                    exponent = x[0] * 10 + x[1] - '0' * 11;
+                    break;
+                case 3:
+                    exponent = x[0] * 100 + x[1] * 10 + x[2] - '0' * 111;
+                    break;
+                default:
+                    exponent = x[0] * 1000 + x[1] * 100 + x[2] * 10 + x[3] - '0' * 1111;
+            }
+            if (p.expSign != kNoByte) {
+                const char s = line[p.expSign];
+                if (s == '-') {
+                    exponent = -exponent;
+                } else if (s != '+') {
+                    return false;
+                }
+            }
+        }
+        exponent -= p.fracDigits;
+        double value;
+        if (exponent >= -22 && exponent <= 22) {
+            // Both operands are exact (the mantissa has at most 15 digits),
+            // so one correctly rounded operation gives the correctly rounded
+            // value of the text.
+            value = static_cast<double>(mantissa);
+            value = exponent < 0 ? value / kPow10[-exponent] : value * kPow10[exponent];
+            if (negative) value = -value;
+        } else {
+            const char* b = line + p.begin;
+            if (*b == ' ') ++b;
+            const char* markAt;
+            if (readNumber(b, line + p.end, p.mark == ',', value, markAt) != line + p.end ||
+                !std::isfinite(value)) {
+                return false;
+            }
+        }
+        out[f] = value;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Parsing the lines of one piece of the text.
+
+// A stretch of whole lines, parsed by one thread into its own part of the
+// sample arrays.
+struct Chunk {
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    std::size_t offset = 0;  // where its samples go
+    std::size_t lines = 0;   // lines that start in it: room for as many samples
+    // What parsing found.
+    std::size_t samples = 0;
+    const char* faultAt = nullptr;  // the first fault, if any
+    std::string fault;
+    const char* firstPoint = nullptr;  // semicolon files: the first decimal mark of each kind
+    const char* firstComma = nullptr;
+};
+
+struct Body {
+    const Layout* layout = nullptr;
+    const char* textEnd = nullptr;
+    double* times = nullptr;  // null without a time column
+    double* values = nullptr;
+    bool templates = true;
+};
+
+enum class LineResult { Sample, Skipped, Fault };
+
+void noteMark(Chunk& c, const char* markAt) {
+    if (markAt == nullptr) return;
+    const char*& first = *markAt == ',' ? c.firstComma : c.firstPoint;
+    if (first == nullptr) first = markAt;
+}
+
+// The field that starts at p, up to its separator or the line's end.
+std::string_view fieldText(const Layout& layout, const char* p, const char* lineEnd) {
+    const char* e = p;
+    if (layout.separator == Separator::Blanks) {
+        while (e < lineEnd && !isBlank(*e)) ++e;
+    } else {
+        while (e < lineEnd && *e != layout.separatorChar) ++e;
+        while (e > p && isPad(e[-1], layout)) --e;
+    }
+    return {p, static_cast<std::size_t>(e - p)};
+}
+
+std::string notANumber(const Layout& layout, std::size_t field, std::string_view text) {
+    std::string s = "field " + std::to_string(field + 1) + ": " + quoted(text) + " is not a number";
+    double value;
+    const char* markAt;
+    if (!layout.decimalComma && !text.empty() &&
+        readNumber(text.data(), text.data() + text.size(), true, value, markAt) ==
+            text.data() + text.size() &&
+        markAt != nullptr) {
+        s += " (a decimal comma is read only in semicolon-separated files)";
+    } else if (layout.separator != Separator::Blanks &&
+               std::find_if(text.begin(), text.end(), isBlank) != text.end()) {
+        s += layout.separator == Separator::Tab         ? " (fields are separated by tabs)"
+             : layout.separator == Separator::Semicolon ? " (fields are separated by semicolons)"
+                                                        : " (fields are separated by commas)";
+    }
+    return s;
+}
+
+std::string notFinite(std::size_t field, std::string_view text) {
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const bool numeral = i < text.size() && (isDigit(text[i]) || text[i] == '.' || text[i] == ',');
+    return "field " + std::to_string(field + 1) + ": " + quoted(text) +
+           (numeral ? " is beyond the range of a double" : " is not a finite number");
+}
+
+// Reads the line at p the plain way, field by field, into out[0 .. fields).
+// next is set to the start of the following line. With spans, each
+// field's number, begin and end, goes into spans[2 f], spans[2 f + 1].
+LineResult parsePlainLine(const Layout& layout, const char* p, const char* end, const char*& next,
+                          double* out, Chunk& c, const char** spans) {
+    const char* nl =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    next = nl != nullptr ? nl + 1 : end;
+    const char* lineEnd = nl != nullptr ? nl : end;
+    if (lineEnd > p && lineEnd[-1] == '\r') --lineEnd;
+    const char* q = p;
+    while (q < lineEnd && isBlank(*q)) ++q;
+    if (q == lineEnd || *q == '#' || *q == '%') return LineResult::Skipped;
+
+    const auto fault = [&c](const char* at, std::string reason) {
+        c.faultAt = at;
+        c.fault = std::move(reason);
+        return LineResult::Fault;
+    };
+    const std::size_t fields = layout.fields;
+    const auto shape = [&layout, fields] {
+        return " (line " + std::to_string(layout.firstLine) + " has " + std::to_string(fields) +
+               (fields == 1 ? " field)" : " fields)");
+    };
+    q = p;
+    for (std::size_t f = 0; f < fields; ++f) {
+        while (q < lineEnd && isPad(*q, layout)) ++q;
+        const char* start = q;
+        if (q == lineEnd || isSeparator(*q, layout))
+            return fault(q, "field " + std::to_string(f + 1) + " is empty");
+        double value;
+        const char* markAt;
+        const char* e = readNumber(q, lineEnd, layout.decimalComma, value, markAt);
+        if (e == nullptr || (e < lineEnd && !isPad(*e, layout) && !isSeparator(*e, layout)))
+            return fault(start, notANumber(layout, f, fieldText(layout, start, lineEnd)));
+        if (!std::isfinite(value))
+            return fault(start, notFinite(f, {start, std::size_t(e - start)}));
+        out[f] = value;
+        if (spans != nullptr) {
+            spans[2 * f] = start;
+            spans[2 * f + 1] = e;
+        }
+        noteMark(c, markAt);
+        q = e;
+        while (q < lineEnd && isPad(*q, layout)) ++q;
+        if (f + 1 < fields) {
+            if (q == lineEnd)
+                return fault(q, "field " + std::to_string(f + 2) + " is missing" + shape());
+            if (layout.separator == Separator::Blanks) continue;
+            if (*q != layout.separatorChar)
+                return fault(start, notANumber(layout, f, fieldText(layout, start, lineEnd)));
+            ++q;
+        } else if (q != lineEnd) {
+            if (layout.separator != Separator::Blanks) {
+                if (*q != layout.separatorChar)
+                    return fault(start, notANumber(layout, f, fieldText(layout, start, lineEnd)));
+                ++q;
+                while (q < lineEnd && isPad(*q, layout)) ++q;
+            }
+            return fault(q, "extra field " + std::to_string(fields + 1) + shape());
+        }
+    }
+    return LineResult::Sample;
+}
+
+void parseChunk(const Body& body, Chunk& c) {
+    const Layout& layout = *body.layout;
+    double* const times = body.times != nullptr ? body.times + c.offset : nullptr;
+    double* const values = body.values + c.offset;
+    const std::size_t timeField = layout.timeField;
+    const std::size_t valueField = layout.valueField;
+    const double timeScale = layout.timeScale;
+    std::vector<double> fields(std::max(layout.fields, kTemplateFields));
+    const char* spans[2 * kTemplateFields];
+    const bool learn = body.templates && layout.fields <= kTemplateFields;
+    LineTemplate tmpl;
+    unsigned skipLearning = 0, backoff = 0;
+    std::size_t hits = 0;  // lines the template read since the last attempt to learn one
+    bool attempted = false;
+
+    std::size_t n = 0;
+    const char* p = c.begin;
+    while (p < c.end) {
+        if (tmpl.size != 0 && static_cast<std::size_t>(body.textEnd - p) >= kTemplateReach &&
+            matchTemplate(tmpl, p, fields.data())) {
+            if (times != nullptr) times[n] = fields[timeField] * timeScale;
+            values[n] = fields[valueField];
+            ++n;
+            if (layout.decimalComma) {
+                if (tmpl.firstPoint >= 0 && c.firstPoint == nullptr)
+                    c.firstPoint = p + tmpl.firstPoint;
+                if (tmpl.firstComma >= 0 && c.firstComma == nullptr)
+                    c.firstComma = p + tmpl.firstComma;
+            }
+            ++hits;
+            p += tmpl.size;
+            continue;
+        }
+        const char* next;
+        const LineResult r =
+            parsePlainLine(layout, p, c.end, next, fields.data(), c, learn ? spans : nullptr);
+        if (r == LineResult::Fault) break;
+        if (r == LineResult::Sample) {
+            if (times != nullptr) times[n] = fields[timeField] * timeScale;
+            values[n] = fields[valueField];
+            ++n;
+            // Learn this line's layout, unless layouts keep changing: then
+            // learn ever more rarely, so that learning costs little.
+            if (learn && next[-1] == '\n' &&
+                static_cast<std::size_t>(body.textEnd - p) >= kTemplateReach) {
+                if (skipLearning > 0) {
+                    --skipLearning;
+                } else {
+                    // Wasted: the last attempt led to no hits before this miss.
+                    const bool wasted = attempted && hits == 0;
+                    learnTemplate(tmpl, layout, p, static_cast<std::size_t>(next - p), spans);
+                    attempted = true;
+                    hits = 0;
+                    backoff = wasted ? std::min(2 * backoff + 1, 255u) : 0;
+                    skipLearning = backoff;
+                }
+            }
+        }
+        p = next;
+    }
+    c.samples = n;
+}
+
+// ---------------------------------------------------------------------------
+// Threads
+
+// Runs task(0) .. task(count - 1), the first on this thread and the others
+// on threads of their own; rethrows the first failure once all are done.
+template <class Task>
+void runParallel(unsigned count, const Task& task) {
+    std::vector<std::exception_ptr> errors(count);
+    const auto guarded = [&](unsigned k) {
+        try {
+            task(k);
+        } catch (...) {
+            errors[k] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> threads;
+    threads.reserve(count);
+    for (unsigned k = 1; k < count; ++k) {
+        try {
+            threads.emplace_back(guarded, k);
+        } catch (const std::system_error&) {
+            guarded(k);  // no thread to be had: do it here
+        }
+    }
+    guarded(0);
+    for (std::thread& t : threads) t.join();
+    for (const std::exception_ptr& e : errors) {
+        if (e) std::rethrow_exception(e);
+    }
+}
+
+// Sizes a sample array without letting it double, backed by huge pages
+// where the system has them.
+void sizeArray(std::vector<double>& v, std::size_t n) {
+    v.reserve(n);
+    adviseLargeArray(v.data(), n * sizeof(double));
+    v.resize(n);
+}
+
+// ---------------------------------------------------------------------------
+// The first line: separator, header, columns.
+
+struct Field {
+    const char* begin;
+    std::string_view text;
+};
+
+std::vector<Field> splitLine(const Layout& layout, const char* p, const char* lineEnd) {
+    std::vector<Field> fields;
+    if (layout.separator == Separator::Blanks) {
+        while (true) {
+            while (p < lineEnd && isBlank(*p)) ++p;
+            if (p == lineEnd) break;
+            const char* b = p;
+            while (p < lineEnd && !isBlank(*p)) ++p;
+            fields.push_back({b, {b, static_cast<std::size_t>(p - b)}});
+        }
+        return fields;
+    }
+    while (true) {
+        while (p < lineEnd && isPad(*p, layout)) ++p;
+        const std::string_view text = fieldText(layout, p, lineEnd);
+        fields.push_back({p, text});
+        p += text.size();
+        while (p < lineEnd && *p != layout.separatorChar) ++p;
+        if (p == lineEnd) break;
+        ++p;
+    }
+    return fields;
+}
+
+bool isWholeNumber(std::string_view text, bool commaMark) {
+    double value;
+    const char* markAt;
+    return !text.empty() && readNumber(text.data(), text.data() + text.size(), commaMark, value,
+                                       markAt) == text.data() + text.size();
+}
+
+struct Source {
+    std::string_view text;    // after any byte-order mark
+    const char* origin;       // the first byte, mark included
+    const std::string* name;  // as given
+
+    std::size_t lineOf(const char* at) const { return 1 + detail::countNewlines(origin, at); }
+    const char* lineStart(const char* at) const {
+        const char* b = text.data();
+        while (at > b && at[-1] != '\n') --at;
+        return at;
+    }
+    // 1-based characters of UTF-8 text before `at` in its line.
+    std::size_t columnOf(const char* at) const {
+        std::size_t column = 1;
+        for (const char* c = lineStart(at); c < at; ++c) {
+            if ((static_cast<unsigned char>(*c) & 0xC0) != 0x80) ++column;
+        }
+        return column;
+    }
+    [[noreturn]] void fail(const char* at, std::string reason) const {
+        throw RecordError(RecordError::Kind::Input, *name, lineOf(at), columnOf(at),
+                          std::move(reason));
+    }
+    [[noreturn]] void failLine(std::size_t line, std::string reason) const {
+        throw RecordError(RecordError::Kind::Input, *name, line, 0, std::move(reason));
+    }
+    [[noreturn]] void failWhole(std::string reason) const {
+        throw RecordError(RecordError::Kind::Input, *name, 0, 0, std::move(reason));
+    }
+};
+
+bool isColumnNumber(const std::string& spec) {
+    return !spec.empty() && std::all_of(spec.begin(), spec.end(), isDigit);
+}
+
+std::string lowered(std::string_view s) {
+    std::string r(s);
+    for (char& c : r) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return r;
+}
+
+// The field index that `spec` picks (or `fallback`, counted from 1, when
+// it is empty) and the name a message calls it.
+std::pair<std::size_t, std::string> pickColumn(const Source& src, const std::string& option,
+                                               const std::string& spec, std::size_t fallback,
+                                               const std::vector<Field>& header, std::size_t fields,
+                                               std::size_t firstLine) {
+    std::size_t number = fallback;
+    if (isColumnNumber(spec)) {
+        number = 0;
+        for (char c : spec) {
+            number = number * 10 + static_cast<std::size_t>(c - '0');
+            if (number > fields) break;  // no overflow; too large anyway
+        }
+        if (number == 0) src.failWhole(option + " " + spec + ": columns are counted from 1");
+    } else if (!spec.empty()) {
+        if (header.empty()) {
+            src.failLine(firstLine, option + " " + quoted(spec) +
+                                        " names a column, but the file has no header line "
+                                        "(this first line holds numbers)");
+        }
+        std::vector<std::size_t> found;
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            if (header[i].text == spec) found.push_back(i);
+        }
+        if (found.size() > 1) {
+            src.failLine(firstLine, option + " " + quoted(spec) + ": columns " +
+                                        std::to_string(found[0] + 1) + " and " +
+                                        std::to_string(found[1] + 1) +
+                                        " have that name; pick one by its number");
+        }
+        if (found.empty()) {
+            std::string reason =
+                option + ": no column is named " + quoted(spec) + "; the columns are";
+            std::string hint;
+            for (std::size_t i = 0; i < header.size(); ++i) {
+                reason += (i == 0 ? " " : ", ") + quoted(header[i].text);
+                if (hint.empty() && lowered(header[i].text) == lowered(spec))
+                    hint = " (names are matched with their case: " + quoted(header[i].text) + "?)";
+            }
+            src.failLine(firstLine, reason + hint);
+        }
+        return {found[0], std::string(header[found[0]].text)};
+    }
+    if (number > fields) {
+        std::string reason = option + " " + std::to_string(number) + ": the first line has only " +
+                             std::to_string(fields) + (fields == 1 ? " field" : " fields");
+        if (fields == 1 && spec.empty())
+            reason += "; a record without a time column needs --time-column none --rate HZ";
+        src.failLine(firstLine, reason);
+    }
+    const std::size_t index = number - 1;
+    return {index, header.empty() ? std::to_string(number) : std::string(header[index].text)};
+}
+
+void checkOptions(const std::string& source, const ReadOptions& o) {
+    const auto fail = [&source](const std::string& reason) {
+        throw RecordError(RecordError::Kind::Input, source, 0, 0, reason);
+    };
+    if (o.timeColumn == "none") {
+        if (!o.rateHz) fail("--time-column none needs --rate HZ");
+        if (!std::isfinite(*o.rateHz) || !(*o.rateHz > 0))
+            fail("--rate " + shortNumber(*o.rateHz) +
+                 ": a sample rate is a positive finite number");
+        if (o.timeUnit != RecordTimeUnit::Seconds) fail("--time-unit needs a time column");
+    } else if (o.rateHz) {
+        fail("--rate is only for records without a time column (--time-column none)");
+    }
+}
+
+// Finds the sample's line again after parsing: the index-th line that is
+// not blank or a comment, from `begin`.
+const char* lineOfSample(const char* begin, const char* end, std::size_t index) {
+    const char* p = begin;
+    while (p < end) {
+        const char* q = p;
+        while (q < end && isBlank(*q)) ++q;
+        const bool skipped = q == end || *q == '\n' || *q == '#' || *q == '%' ||
+                             (*q == '\r' && (q + 1 == end || q[1] == '\n'));
+        if (!skipped && index-- == 0) return p;
+        const char* nl =
+            static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+        p = nl != nullptr ? nl + 1 : end;
+    }
+    return end;
+}
+
+// The first i in [from, to) whose step from sample i - 1 strays from the
+// interval, or kNone.
+std::size_t firstBadStep(const double* t, std::size_t from, std::size_t to, double interval) {
+    for (std::size_t i = std::max<std::size_t>(from, 1); i < to; ++i) {
+        const double step = t[i] - t[i - 1];
+        if (!(step > 0) || std::abs(step - interval) > kIntervalTolerance * interval) return i;
+    }
+    return kNone;
+}
+
+unsigned threadCount(const ReadOptions& o, std::size_t bytes, bool plain) {
+    if (plain) return 1;
+    if (o.threads != 0) return std::min(o.threads, 256u);
+    if (bytes < (std::size_t{1} << 20)) return 1;  // not worth a thread
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+Record parse(std::string_view input, const std::string& source, const ReadOptions& options,
+             bool plain) {
+    checkOptions(source, options);
+    Source src{input, input.data(), &source};
+    if (src.text.size() >= 3 && std::memcmp(src.text.data(), "\xEF\xBB\xBF", 3) == 0)
+        src.text.remove_prefix(3);
+    const char* const textBegin = src.text.data();
+    const char* const textEnd = textBegin + src.text.size();
+    if (src.text.empty()) src.failWhole("the file is empty");
+
+    // The first line that is not blank or a comment sets the separator and
+    // the number of fields, and is either the header or the first sample.
+    const char* first = textBegin;
+    const char* firstEnd = nullptr;
+    const char* afterFirst = nullptr;
+    for (;;) {
+        if (first == textEnd) src.failWhole("no samples: only comments and blank lines");
+        const char* nl = static_cast<const char*>(
+            std::memchr(first, '\n', static_cast<std::size_t>(textEnd - first)));
+        afterFirst = nl != nullptr ? nl + 1 : textEnd;
+        firstEnd = nl != nullptr ? nl : textEnd;
+        if (firstEnd > first && firstEnd[-1] == '\r') --firstEnd;
+        const char* q = first;
+        while (q < firstEnd && isBlank(*q)) ++q;
+        if (q < firstEnd && *q != '#' && *q != '%') break;
+        first = afterFirst;
+    }
+    Layout layout;
+    const std::string_view firstText(first, static_cast<std::size_t>(firstEnd - first));
+    if (firstText.find(';') != std::string_view::npos) {
+        layout.separator = Separator::Semicolon;
+    } else if (firstText.find('\t') != std::string_view::npos) {
+        layout.separator = Separator::Tab;
+    } else if (firstText.find(',') != std::string_view::npos) {
+        layout.separator = Separator::Comma;
+    }
+    const char separatorChars[] = {0, '\t', ',', ';'};
+    layout.separatorChar = separatorChars[static_cast<int>(layout.separator)];
+    layout.decimalComma = layout.separator == Separator::Semicolon;
+    layout.firstLine = src.lineOf(first);
+
+    const std::vector<Field> firstFields = splitLine(layout, first, firstEnd);
+    layout.fields = firstFields.size();
+    std::vector<Field> header;
+    if (firstFields[0].text.empty()) src.fail(firstFields[0].begin, "field 1 is empty");
+    if (!isWholeNumber(firstFields[0].text, layout.decimalComma)) {
+        for (std::size_t i = 0; i < firstFields.size(); ++i) {
+            const Field& f = firstFields[i];
+            if (f.text.empty())
+                src.fail(f.begin,
+                         "field " + std::to_string(i + 1) + " of the header line is empty");
+            if (isWholeNumber(f.text, layout.decimalComma)) {
+                src.fail(f.begin, "field " + std::to_string(i + 1) + ": " + quoted(f.text) +
+                                      " is a number, but field 1 names a column: a header line "
+                                      "names every column");
+            }
+        }
+        header = firstFields;
+    }
+
+    Record record;
+    record.source = source;
+    const bool timed = options.timeColumn != "none";
+    if (timed) {
+        layout.timeField = pickColumn(src, "--time-column", options.timeColumn, 1, header,
+                                      layout.fields, layout.firstLine)
+                               .first;
+        layout.timeScale = options.timeUnit == RecordTimeUnit::Milliseconds ? 0.001 : 1.0;
+    }
+    auto [valueField, label] = pickColumn(src, "--column", options.valueColumn, timed ? 2 : 1,
+                                          header, layout.fields, layout.firstLine);
+    if (valueField == layout.timeField) {
+        src.failLine(layout.firstLine, "--column and --time-column both pick column " +
+                                           std::to_string(valueField + 1));
+    }
+    layout.valueField = valueField;
+    record.column = std::move(label);
+
+    // The lines after the header, split into pieces of whole lines, one
+    // per thread; each piece's lines are counted first so that its samples
+    // can go straight to their final places.
+    const char* const bodyBegin = header.empty() ? first : afterFirst;
+    const std::size_t bodyBytes = static_cast<std::size_t>(textEnd - bodyBegin);
+    const unsigned threads = threadCount(options, bodyBytes, plain);
+    std::vector<Chunk> chunks(threads);
+    for (unsigned k = 0; k < threads; ++k) {
+        const char* cut = bodyBegin + bodyBytes / threads * k + bodyBytes % threads * k / threads;
+        if (k > 0 && cut > bodyBegin && cut[-1] != '\n') {
+            const char* nl = static_cast<const char*>(
+                std::memchr(cut, '\n', static_cast<std::size_t>(textEnd - cut)));
+            cut = nl != nullptr ? nl + 1 : textEnd;
+        }
+        chunks[k].begin = std::max(cut, k > 0 ? chunks[k - 1].begin : bodyBegin);
+        if (k > 0) chunks[k - 1].end = chunks[k].begin;
+    }
+    chunks[threads - 1].end = textEnd;
+    runParallel(threads, [&chunks](unsigned k) {
+        Chunk& c = chunks[k];
+        c.lines = detail::countNewlines(c.begin, c.end) + (c.end > c.begin && c.end[-1] != '\n');
+    });
+    std::size_t room = 0;
+    for (Chunk& c : chunks) {
+        c.offset = room;
+        room += c.lines;
+    }
+    // The two arrays are zeroed by two threads where there are two.
+    const bool both = timed && threads > 1;
+    runParallel(both ? 2 : 1, [&](unsigned k) {
+        if (k == 0) sizeArray(record.values, room);
+        if (timed && (k == 1 || !both)) sizeArray(record.time, room);
+    });
+
+    Body body;
+    body.layout = &layout;
+    body.textEnd = textEnd;
+    body.times = timed ? record.time.data() : nullptr;
+    body.values = record.values.data();
+    body.templates = !plain;
+    runParallel(threads, [&](unsigned k) { parseChunk(body, chunks[k]); });
+
+    const char* faultAt = nullptr;
+    std::string fault;
+    const char* firstPoint = nullptr;
+    const char* firstComma = nullptr;
+    for (Chunk& c : chunks) {
+        if (firstPoint == nullptr) firstPoint = c.firstPoint;
+        if (firstComma == nullptr) firstComma = c.firstComma;
+        if (c.faultAt != nullptr && faultAt == nullptr) {
+            faultAt = c.faultAt;
+            fault = std::move(c.fault);
+        }
+    }
+    // In a semicolon file the first number with a decimal mark sets which
+    // mark the file uses; one of the other kind is a fault.
+    if (firstPoint != nullptr && firstComma != nullptr) {
+        const char* other = std::max(firstPoint, firstComma);
+        if (faultAt == nullptr || other < faultAt) {
+            const char* before = std::min(firstPoint, firstComma);
+            faultAt = other;
+            fault = std::string(*other == ',' ? "decimal comma" : "decimal point") + ", but line " +
+                    std::to_string(src.lineOf(before)) + " has a " +
+                    (*before == ',' ? "decimal comma" : "decimal point") +
+                    ": one file, one decimal mark";
+        }
+    }
+    if (faultAt != nullptr) src.fail(faultAt, std::move(fault));
+
+    // Close the gaps that skipped lines left between the pieces.
+    std::size_t n = 0;
+    for (const Chunk& c : chunks) {
+        if (c.offset != n) {
+            std::memmove(record.values.data() + n, record.values.data() + c.offset,
+                         c.samples * sizeof(double));
+            if (timed)
+                std::memmove(record.time.data() + n, record.time.data() + c.offset,
+                             c.samples * sizeof(double));
+        }
+        n += c.samples;
+    }
+    record.values.resize(n);
+    if (timed) record.time.resize(n);
+    if (n == 0) src.failWhole(header.empty() ? "no samples" : "no samples after the header line");
+    if (n == 1) src.failWhole("only one sample: a record needs at least two");
+
+    if (!timed) {
+        record.startS = 0.0;
+        record.intervalS = 1.0 / *options.rateHz;
+        return record;
+    }
+    const std::vector<double>& t = record.time;
+    record.startS = t[0];
+    record.intervalS = (t[n - 1] - t[0]) / static_cast<double>(n - 1);
+    std::vector<std::size_t> bad(threads, kNone);
+    runParallel(threads, [&](unsigned k) {
+        bad[k] =
+            firstBadStep(t.data(), n / threads * k + n % threads * k / threads,
+                         n / threads * (k + 1) + n % threads * (k + 1) / threads, record.intervalS);
+    });
+    const std::size_t i = *std::min_element(bad.begin(), bad.end());
+    if (i != kNone) {
+        const char* line = lineOfSample(bodyBegin, textEnd, i);
+        const char* previous = lineOfSample(bodyBegin, textEnd, i - 1);
+        std::vector<const char*> spans(2 * layout.fields);
+        std::vector<double> scratch(layout.fields);
+        Chunk scratchChunk;
+        const char* next;
+        parsePlainLine(layout, previous, textEnd, next, scratch.data(), scratchChunk, spans.data());
+        const std::string before(spans[2 * layout.timeField], spans[2 * layout.timeField + 1]);
+        parsePlainLine(layout, line, textEnd, next, scratch.data(), scratchChunk, spans.data());
+        const char* at = spans[2 * layout.timeField];
+        const std::string now(at, spans[2 * layout.timeField + 1]);
+        const double step = t[i] - t[i - 1];
+        if (!(step > 0)) {
+            src.fail(at, "time " + quoted(now) + " does not increase (the line before has " +
+                             quoted(before) + ")");
+        }
+        src.fail(at, "time step " + shortNumber(step) +
+                         " s differs by more than 1 % from the interval " +
+                         shortNumber(record.intervalS) +
+                         " s = (last time - first time) / (samples - 1)");
+    }
+    return record;
+}
+
+// ---------------------------------------------------------------------------
+// Getting the bytes
+
+[[noreturn]] void unreadable(const std::string& path, int error) {
+    throw RecordError(RecordError::Kind::Unreadable, path, 0, 0,
+                      error != 0 ? std::generic_category().message(error) : "read error");
+}
+
+// The bytes of a file or of standard input.
+class InputText {
+  public:
+    InputText() = default;
+    ~InputText() {
+#ifdef KORVEX_MAP_FILES
+        if (mapped_) ::munmap(const_cast<char*>(data_), size_);
+#endif
+        std::free(owned_);
+    }
+    InputText(const InputText&) = delete;
+    InputText& operator=(const InputText&) = delete;
+
+    std::string_view view() const {
+        return {data_, size_};
+    }
+
+#ifdef KORVEX_MAP_FILES
+    // Maps the regular file open at fd from its start; false where it cannot.
+    bool map(int fd, std::size_t size) {
+        int flags = MAP_PRIVATE;
+#ifdef MAP_POPULATE
+        flags |= MAP_POPULATE;  // one call instead of a page fault per page
+#endif
+        void* p = ::mmap(nullptr, size, PROT_READ, flags, fd, 0);
+        if (p == MAP_FAILED) return false;
+        data_ = static_cast<const char*>(p);
+        size_ = size;
+        mapped_ = true;
+        return true;
+    }
+#endif
+
+    // Reads a stream to its end in large blocks. The buffer grows by
+    // realloc, which for large blocks usually remaps rather than copies.
+    void read(std::FILE* f, const std::string& name, std::size_t sizeHint) {
+        std::size_t capacity = std::max<std::size_t>(sizeHint + 1, std::size_t{1} << 20);
+        owned_ = static_cast<char*>(std::malloc(capacity));
+        if (owned_ == nullptr) throw std::bad_alloc();
+        std::size_t size = 0;
+        for (;;) {
+            if (size == capacity) {
+                capacity *= 2;
+                char* grown = static_cast<char*>(std::realloc(owned_, capacity));
+                if (grown == nullptr) throw std::bad_alloc();
+                owned_ = grown;
+            }
+            errno = 0;
+            const std::size_t got = std::fread(owned_ + size, 1, capacity - size, f);
+            size += got;
+            if (got == 0 || size < capacity) {
+                if (std::ferror(f)) unreadable(name, errno);
+                if (std::feof(f)) break;
+            }
+        }
+        data_ = owned_;
+        size_ = size;
+    }
+
+  private:
+    const char* data_ = "";
+    std::size_t size_ = 0;
+    bool mapped_ = false;
+    char* owned_ = nullptr;
+};
+
+void loadStandardInput(InputText& text) {
+#ifdef KORVEX_MAP_FILES
+    struct stat st;
+    if (::fstat(0, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 &&
+        ::lseek(0, 0, SEEK_CUR) == 0 && text.map(0, static_cast<std::size_t>(st.st_size))) {
+        return;
+    }
+#endif
+    text.read(stdin, "-", 0);
+}
+
+void loadFile(const std::string& path, InputText& text) {
+#ifdef KORVEX_MAP_FILES
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) unreadable(path, errno);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        unreadable(path, error);
+    }
+    if (S_ISREG(st.st_mode) && st.st_size > 0 &&
+        text.map(fd, static_cast<std::size_t>(st.st_size))) {
+        ::close(fd);
+        return;
+    }
+    std::FILE* f = ::fdopen(fd, "rb");
+    if (f == nullptr) {
+        const int error = errno;
+        ::close(fd);
+        unreadable(path, error);
+    }
+    const std::size_t hint = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
+#else
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) unreadable(path, errno);
+    const std::size_t hint = 0;
+#endif
+    try {
+        text.read(f, path, hint);
+    } catch (...) {
+        std::fclose(f);
+        throw;
+    }
+    std::fclose(f);
+}
+
+}  // namespace
+
+Record readRecord(const std::string& path, const ReadOptions& options) {
+    checkOptions(path, options);  // before reading what may be a large file
+    InputText text;
+    if (path == "-") {
+        loadStandardInput(text);
+    } else {
+        loadFile(path, text);
+    }
+    return parse(text.view(), path, options, false);
+}
+
+Record parseRecord(std::string_view text, const std::string& source, const ReadOptions& options) {
+    return parse(text, source, options, false);
+}
+
+namespace detail {
+
+Record parseRecordPlain(std::string_view text, const std::string& source,
+                        const ReadOptions& options) {
+    return parse(text, source, options, true);
+}
+
+std::uint64_t matchBytes(const char* line, const char* pattern, const char* digits,
+                         unsigned blocks) {
+    return matchLineBytes(line, pattern, digits, blocks);
+}
+
+std::uint64_t matchBytesPortable(const char* line, const char* pattern, const char* digits,
+                                 unsigned blocks) {
+    std::uint64_t bits = 0;
+    for (unsigned i = 0; i < 16 * blocks; ++i) {
+        if (line[i] == pattern[i] || (digits[i] != 0 && isDigit(line[i])))
+            bits |= std::uint64_t{1} << i;
+    }
+    return bits;
+}
+
+std::size_t countNewlines(const char* begin, const char* end) {
+#if defined(__SSE2__)
+    std::size_t n = 0;
+    const __m128i newline = _mm_set1_epi8('\n');
+    while (end - begin >= 16) {
+        // Per-byte counts for up to 255 blocks, then summed.
+        const std::size_t blocks =
+            std::min<std::size_t>(static_cast<std::size_t>(end - begin) / 16, 255);
+        __m128i counts = _mm_setzero_si128();
+        for (std::size_t i = 0; i < blocks; ++i, begin += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(v, newline));
+        }
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        n += static_cast<std::size_t>(_mm_extract_epi16(sums, 0) + _mm_extract_epi16(sums, 4));
+    }
+    return n + countNewlinesPortable(begin, end);
+#else
+    return countNewlinesPortable(begin, end);
+#endif
+}
+
+std::size_t countNewlinesPortable(const char* begin, const char* end) {
+    return static_cast<std::size_t>(std::count(begin, end, '\n'));
+}
+
+}  // namespace detail
+
+}  // namespace korvex

@@ -1,0 +1,295 @@
+#include "analysis/record_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "pulse/file_sink.h"
+#include "pulse/number_text.h"
+#include "pulse/pulse_series.h"
+#include "pulse/time_history.h"
+
+namespace korvex {
+namespace {
+
+ReadOptions options(std::string value = "", std::string time = "", bool ms = false,
+                    std::optional<double> rate = {}, unsigned threads = 0) {
+    ReadOptions o;
+    o.valueColumn = std::move(value);
+    o.timeColumn = std::move(time);
+    o.timeUnit = ms ? RecordTimeUnit::Milliseconds : RecordTimeUnit::Seconds;
+    o.rateHz = rate;
+    o.threads = threads;
+    return o;
+}
+
+std::string shortest(double x) {
+    char buf[32];
+    return std::string(buf, std::to_chars(buf, buf + sizeof buf, x).ptr);
+}
+
+// The record in one line, every number in its shortest exact spelling; or
+// the error message.
+template <class Read>
+std::string outcome(const Read& read) {
+    try {
+        const Record r = read();
+        std::string s = r.column + " start " + shortest(r.startS) + " dt " + shortest(r.intervalS);
+        if (!r.time.empty()) s += " t";
+        for (double t : r.time) s += ' ' + shortest(t);
+        s += " v";
+        for (double v : r.values) s += ' ' + shortest(v);
+        return s;
+    } catch (const RecordError& e) {
+        return (e.kind() == RecordError::Kind::Unreadable ? "unreadable " : "") +
+               std::string(e.what());
+    }
+}
+
+struct Case {
+    const char* text;
+    ReadOptions options;
+    const char* expected;
+};
+
+TEST(RecordReader, ReadsEachFormatAndNamesEachFault) {
+    const Case cases[] = {
+        // korvex's own lines.
+        {"  0.000000e+000 \t  0.0000e+000 \r\n  1.000000e-004 \t -2.8556e-002 \r\n"
+         "  2.000000e-004 \t  5.7089e-002 \r\n",
+         {},
+         "2 start 0 dt 1e-04 t 0 1e-04 2e-04 v 0 -0.028556 0.057089"},
+        {"time,accel\n0,1.5\n0.001, 2.5\n0.002,-3",
+         {},
+         "accel start 0 dt 0.001 t 0 0.001 0.002 v 1.5 2.5 -3"},
+        {"\xEF\xBB\xBF# logger 7\n% channel list\nZeit;Beschl\n\n0,0;0,5\n0,5; 1,25\r\n1;-2\n",
+         {},
+         "Beschl start 0 dt 0.5 t 0 0.5 1 v 0.5 1.25 -2"},
+        {"Time (s)\tAccel (g)\tTemp\n1\t+.5\t20\n2\t1.\t21\n", options("Accel (g)"),
+         "Accel (g) start 1 dt 1 t 1 2 v 0.5 1"},
+        {"  0  7 9\n\n 0.1\t8   9 \n0.2 9 9", options("2", "", true),
+         "2 start 0 dt 1e-04 t 0 1e-04 2e-04 v 7 8 9"},
+        {"5 1\n6 2\n7 3\n", options("1", "none", false, 1000.0), "1 start 0 dt 0.001 v 5 6 7"},
+        {"v;t\n1;0\n2;2\n", options("v", "t"), "v start 0 dt 2 t 0 2 v 1 2"},
+        // Faults in the lines: line and character column of the field.
+        {"0 1\n1\n", {}, "t.txt:2:2: field 2 is missing (line 1 has 2 fields)"},
+        {"0 1\n1 2 3\n", {}, "t.txt:2:5: extra field 3 (line 1 has 2 fields)"},
+        {"0;1\n1;\n", {}, "t.txt:2:3: field 2 is empty"},
+        {"0 1\n1 1.5x\n", {}, "t.txt:2:3: field 2: \"1.5x\" is not a number"},
+        {"t;v\n0;1\n1;\xC3\xA4x\n", {}, "t.txt:3:3: field 2: \"\xC3\xA4x\" is not a number"},
+        {"0 1\n1 2,5\n",
+         {},
+         "t.txt:2:3: field 2: \"2,5\" is not a number (a decimal comma is read only in "
+         "semicolon-separated files)"},
+        {"0\t1\n1 2\n",
+         {},
+         "t.txt:2:1: field 1: \"1 2\" is not a number (fields are separated by tabs)"},
+        {"0 1\n1 -nan\n", {}, "t.txt:2:3: field 2: \"-nan\" is not a finite number"},
+        {"0 1\n1 1e999\n", {}, "t.txt:2:3: field 2: \"1e999\" is beyond the range of a double"},
+        {"0;1,5\n1;2.5\n",
+         {},
+         "t.txt:2:4: decimal point, but line 1 has a decimal comma: one file, one decimal mark"},
+        {"time 0.5\n0 1\n",
+         {},
+         "t.txt:1:6: field 2: \"0.5\" is a number, but field 1 names a column: a header line "
+         "names every column"},
+        // Time steps.
+        {"0 1\n1 2\n2 2\n2 3\n4 4\n",
+         {},
+         "t.txt:4:1: time \"2\" does not increase (the line before has \"2\")"},
+        {"# x\n0 1\n1 2\n3 3\n",
+         {},
+         "t.txt:3:1: time step 1 s differs by more than 1 % from the interval 1.5 s = (last time "
+         "- first time) / (samples - 1)"},
+        // Too little.
+        {"", {}, "t.txt: the file is empty"},
+        {"\xEF\xBB\xBF", {}, "t.txt: the file is empty"},
+        {"# only\n\n \r\n", {}, "t.txt: no samples: only comments and blank lines"},
+        {"t v\n", {}, "t.txt: no samples after the header line"},
+        {"0 1\n", {}, "t.txt: only one sample: a record needs at least two"},
+        // Columns.
+        {"time Accel\n0 1\n1 2\n", options("accel"),
+         "t.txt:1: --column: no column is named \"accel\"; the columns are \"time\", \"Accel\" "
+         "(names are matched with their case: \"Accel\"?)"},
+        {"0 1\n1 2\n", options("accel"),
+         "t.txt:1: --column \"accel\" names a column, but the file has no header line (this "
+         "first line holds numbers)"},
+        {"1\n2\n",
+         {},
+         "t.txt:1: --column 2: the first line has only 1 field; a record without a time column "
+         "needs --time-column none --rate HZ"},
+        {"0 1\n1 2\n", options("0"), "t.txt: --column 0: columns are counted from 1"},
+        {"0 1\n1 2\n", options("1"), "t.txt:1: --column and --time-column both pick column 1"},
+        {"0 1\n1 2\n", options("", "", false, 5.0),
+         "t.txt: --rate is only for records without a time column (--time-column none)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(outcome([&] { return parseRecord(c.text, "t.txt", c.options); }), c.expected);
+        EXPECT_EQ(outcome([&] { return detail::parseRecordPlain(c.text, "t.txt", c.options); }),
+                  c.expected);
+    }
+}
+
+// What korvex writes, it reads back as the very numbers its text spells,
+// from memory and from a file on disk; a file it cannot open gives the
+// system's reason.
+TEST(RecordReader, ReadsBackWhatKorvexWrites) {
+    const PulseParameters p{
+        -3.0, 11.0, 60.0, 20.0, PulseType::TerminalSawtooth, TimeUnit::Milliseconds};
+    const int n = computePulseSeries(p);
+    std::string text(static_cast<std::size_t>(n) * kTimeHistoryLineSize, '\0');
+    formatTimeHistoryLines(text.data(), pulseSeries.time.data(), pulseSeries.amplitude.data(),
+                           static_cast<std::size_t>(n));
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "korvex_record_reader_test.txt").string();
+    {
+        FileSink sink(path);
+        writeTimeHistory(sink, pulseSeries);
+        sink.close();
+    }
+    const Record fromText = parseRecord(text, "pulse", {});
+    const Record fromFile = readRecord(path, {});
+    std::filesystem::remove(path);
+    ASSERT_EQ(fromText.size(), static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        const std::string line = text.substr(static_cast<std::size_t>(i) * 33, 33);
+        SCOPED_TRACE(line);
+        const auto number = [&line](std::size_t from, std::size_t to) {
+            from = line.find_first_not_of(' ', from);
+            return parseStrictNumber(std::string_view(line).substr(from, to - from));
+        };
+        const std::optional<double> t = number(0, 15), a = number(17, 30);
+        ASSERT_TRUE(t && a);
+        EXPECT_EQ(fromText.time[i], *t);
+        EXPECT_EQ(fromText.values[i], *a);
+    }
+    EXPECT_EQ(fromFile.time, fromText.time);
+    EXPECT_EQ(fromFile.values, fromText.values);
+    EXPECT_EQ(fromFile.source, path);
+
+    EXPECT_EQ(outcome([] { return readRecord("/nonexistent/korvex.txt", {}); }),
+              "unreadable /nonexistent/korvex.txt: No such file or directory");
+    EXPECT_EQ(outcome([] { return readRecord("/", {}); }), "unreadable /: Is a directory");
+}
+
+// A random file of one of many layouts. A rough one is long or short and
+// has now and then a fault, a comment or a blank line; a clean one has 24
+// lines of one layout.
+std::string randomFile(std::mt19937_64& rng, bool timed, bool rough) {
+    const auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    const char separators[] = {' ', '\t', ',', ';'};
+    const char sep = separators[pick(4)];
+    const bool comma = sep == ';' && pick(2) == 0;
+    const int columns = (timed ? 2 : 1) + pick(3);
+    const std::chars_format format = pick(5) == 0   ? std::chars_format::fixed
+                                     : pick(4) == 0 ? std::chars_format::general
+                                                    : std::chars_format::scientific;
+    const int precision = pick(4) == 0 ? 8 + pick(10) : pick(8);
+    const int width = pick(4) == 0 ? 0 : precision + 9 + pick(3);  // most right-aligned
+    const double scale = std::pow(10.0, pick(50) - 30);
+    const char* newline = pick(2) == 0 ? "\r\n" : "\n";
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    const auto number = [&](double x, int digits) {
+        char buf[64];
+        std::string s(buf, std::to_chars(buf, buf + sizeof buf, x, format, digits).ptr);
+        if (comma) std::replace(s.begin(), s.end(), '.', ',');
+        if (s[0] != '-' && pick(40) == 0) s.insert(0, 1, '+');
+        if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), ' ');
+        return s;
+    };
+    std::string text = rough && pick(4) == 0 ? "# random\n" : "";
+    if (rough && pick(3) == 0) {
+        for (int c = 0; c < columns; ++c)
+            text += (c ? std::string(1, sep) : "") + "c" + char('0' + c);
+        text += newline;
+    }
+    const int lines = rough ? 1 + pick(pick(4) == 0 ? 3000 : 200) : 24;
+    const int odd = rough && pick(4) == 0 ? pick(lines) : -1;  // a line with an odd field
+    const double dt = std::pow(2.0, -pick(12)) * (pick(2) ? 1.0 : 0.1);
+    for (int i = 0; i < lines; ++i) {
+        if (rough && pick(200) == 0) text += pick(2) ? "% note" + std::string(newline) : "  ";
+        if (rough && pick(200) == 0) text += newline;
+        for (int c = 0; c < columns; ++c) {
+            if (c > 0) text += sep;
+            text += c == 0 ? number(i * dt, std::max(precision, 7))
+                           : number(uniform(rng) * scale, precision);
+        }
+        if (i == odd) text += pick(2) ? " 1e999" : std::string(1, sep) + "1";
+        text += newline;
+    }
+    // A rough file now and then has a byte changed: a digit, a sign, a
+    // mark, a separator.
+    const char nasty[] = "0123456789+-., ;\t\neE#x";
+    for (int k = rough && pick(4) == 0 ? 1 + pick(3) : 0; k > 0; --k)
+        text[rng() % text.size()] = nasty[pick(sizeof nasty - 1)];
+    return text;
+}
+
+TEST(RecordReader, FastPathsMatchThePlainParserOnRandomFiles) {
+    std::mt19937_64 rng(20261208);
+    int read = 0;
+    const auto check = [&read](const std::string& text, bool timed,
+                               std::initializer_list<unsigned> threadCounts) {
+        const ReadOptions base = timed ? options() : options("1", "none", false, 100.0);
+        const std::string plain =
+            outcome([&] { return detail::parseRecordPlain(text, "r.txt", base); });
+        read += plain.rfind("r.txt", 0) != 0;
+        for (unsigned threads : threadCounts) {
+            ReadOptions o = base;
+            o.threads = threads;
+            ASSERT_EQ(outcome([&] { return parseRecord(text, "r.txt", o); }), plain)
+                << threads << " threads:\n"
+                << text.substr(0, 2000);
+        }
+    };
+    for (int file = 0; file < 300; ++file) {
+        const bool timed = rng() % 3 != 0;
+        ASSERT_NO_FATAL_FAILURE(check(randomFile(rng, timed, true), timed, {1, 2, 7}));
+    }
+    EXPECT_GT(read, 120);  // many of the rough files are good ones
+    // One byte changed in a line in the middle of a clean file, where the
+    // lines before have set up a template: most often a byte that is not a
+    // digit, and into a sign, a blank or a separator.
+    const char into[] = "+- \t,;.eE0x";
+    for (int file = 0; file < 3000; ++file) {
+        const bool timed = rng() % 3 != 0;
+        std::string text = randomFile(rng, timed, false);
+        const std::size_t middle = text.size() / 2;
+        std::size_t at = middle + rng() % (text.size() / 8);
+        for (int tries = 0; tries < 4 && text[at] >= '0' && text[at] <= '9'; ++tries)
+            at = middle + rng() % (text.size() / 8);
+        text[at] = into[rng() % (sizeof into - 1)];
+        ASSERT_NO_FATAL_FAILURE(check(text, timed, {1}));
+    }
+}
+
+TEST(RecordReader, VectorHelpersMatchTheirPortableForms) {
+    std::mt19937_64 rng(7);
+    const char alphabet[] = "0123456789+- .e\n\t/:";
+    std::string line(64, ' '), pattern(64, ' '), digits(64, '\0'), text(5000, ' ');
+    for (int round = 0; round < 2000; ++round) {
+        for (std::size_t i = 0; i < 64; ++i) {
+            line[i] = alphabet[rng() % (sizeof alphabet - 1)];
+            pattern[i] = rng() % 2 ? line[i] : alphabet[rng() % (sizeof alphabet - 1)];
+            digits[i] = rng() % 2 ? '\xff' : '\0';
+        }
+        for (unsigned blocks = 1; blocks <= 4; ++blocks) {
+            ASSERT_EQ(
+                detail::matchBytes(line.data(), pattern.data(), digits.data(), blocks),
+                detail::matchBytesPortable(line.data(), pattern.data(), digits.data(), blocks));
+        }
+        for (char& c : text) c = rng() % 7 ? 'x' : '\n';
+        const std::size_t b = rng() % 100, e = b + rng() % 4900;
+        ASSERT_EQ(detail::countNewlines(text.data() + b, text.data() + e),
+                  detail::countNewlinesPortable(text.data() + b, text.data() + e));
+    }
+}
+
+}  // namespace
+}  // namespace korvex
