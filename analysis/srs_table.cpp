@@ -32,8 +32,8 @@ std::string formatSrsTable(const SrsPlan& plan, const std::vector<SrsPoint>& poi
     std::string out = "# shock response spectrum: " + what + " from rest, with " + input +
                       " as base input\n# Q " + humanText(plan.q) + " (damping ratio " +
                       humanText(1 / (2 * plan.q)) + "), " + std::to_string(plan.perOctave) +
-                      " per octave, " + humanText(plan.fromHz) + " Hz to " +
-                      humanText(plan.toHz) + " Hz\n# units: frequency in Hz; peaks in " + units +
+                      " per octave, " + humanText(plan.fromHz) + " Hz to " + humanText(plan.toHz) +
+                      " Hz\n# units: frequency in Hz; peaks in " + units +
                       "\n# columns: frequency_hz positive negative maximax\n";
     for (const SrsPoint& p : points) {
         out += shortestText(p.frequencyHz);

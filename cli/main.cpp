@@ -3,6 +3,8 @@
 
 #include <iostream>
 
+#include "cli/analyse_command.h"
+#include "cli/check_command.h"
 #include "cli/generate_command.h"
 #include "cli/usage.h"
 
@@ -10,18 +12,47 @@ int main(int argc, char** argv) {
     using namespace korvex::cli;
     CLI::App app{
         "Writes the time history of one shock pulse as two columns, time (s) and amplitude;\n"
-        "reports its figures and its shock response spectrum.",
+        "reports its figures, motion and shock response spectrum. With a command, analyses\n"
+        "or checks a measured record instead.",
         "korvex-cli"};
     app.set_version_flag("--version", "korvex " KORVEX_VERSION);
     app.get_formatter()->column_width(30);
     // The last of a repeated option wins, so a script can override a default.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.require_subcommand(0, 1);
 
     GenerateArguments generate;
     generate.add(app);
+    AnalyseArguments analyse;
+    CLI::App* analyseCommand = app.add_subcommand(
+        "analyse", "A measured record's figures, motion and shock response spectrum");
+    analyseCommand->alias("analyze");
+    analyse.add(*analyseCommand);
+    CheckArguments check;
+    CLI::App* checkCommand = app.add_subcommand(
+        "check", "Whether a measured record meets its nominal pulse: band, velocity, spectrum");
+    check.add(*checkCommand);
+    for (CLI::App* command : {analyseCommand, checkCommand}) {
+        command->get_formatter()->column_width(30);
+        command->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    }
 
     try {
         app.parse(argc, argv);
+        CLI::App* command = analyseCommand->parsed() ? analyseCommand
+                            : checkCommand->parsed() ? checkCommand
+                                                     : nullptr;
+        if (command != nullptr) {
+            // The pulse's own options mean nothing to a command on a record.
+            for (const CLI::Option* option : app.get_options()) {
+                if (option->count() > 0 && option->get_name() != "--help") {
+                    throw UsageError::sentence(option->get_name(),
+                                               "is not an option of " + command->get_name());
+                }
+            }
+        }
+        if (command == analyseCommand) return runAnalyse(*analyseCommand, analyse);
+        if (command == checkCommand) return runCheck(*checkCommand, check);
         return runGenerate(app, generate);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);

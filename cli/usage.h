@@ -24,12 +24,18 @@ class UsageError : public std::runtime_error {
     UsageError(std::string option, const std::string& message)
         : std::runtime_error(option + ": " + message), option_(std::move(option)) {}
     // "OPTION is required".
-    static UsageError required(const std::string& option) { return UsageError(option); }
+    static UsageError required(const std::string& option) {
+        return UsageError(option, option + " is required", 0);
+    }
+    // "OPTION " followed by the rest of a sentence.
+    static UsageError sentence(const std::string& option, const std::string& rest) {
+        return UsageError(option, option + " " + rest, 0);
+    }
     const std::string& option() const { return option_; }
 
   private:
-    explicit UsageError(const std::string& option)
-        : std::runtime_error(option + " is required"), option_(option) {}
+    UsageError(std::string option, const std::string& text, int)
+        : std::runtime_error(text), option_(std::move(option)) {}
     std::string option_;
 };
 

@@ -1,0 +1,63 @@
+#include "analysis/check_json.h"
+
+#include <nlohmann/json.hpp>
+
+namespace korvex {
+
+std::string checkReportJson(const CheckReport& r, const std::string& source,
+                            const std::string& column) {
+    const CheckSettings& s = r.settings;
+    nlohmann::ordered_json settings = {
+        {"band", s.band},
+        {"time_tolerance", s.timeTolerance},
+        {"window_before", s.windowBefore},
+        {"window_after", s.windowAfter},
+        {"velocity_tolerance", s.velocityTolerance},
+        {"velocity_window_before", s.velocityBefore},
+        {"velocity_window_after", s.velocityAfter},
+        {"srs_tolerance_db", nullptr},
+    };
+    if (s.spectrum) {
+        settings["srs_tolerance_db"] = {s.spectrum->lowDb, s.spectrum->highDb};
+        settings["srs_q"] = s.srs.q;
+        settings["srs_from_hz"] = s.srs.fromHz.value_or(0.0);
+        settings["srs_to_hz"] = s.srs.toHz.value_or(0.0);
+        settings["srs_per_octave"] = s.srs.perOctave;
+    }
+    // NaN and infinities come out as null.
+    nlohmann::ordered_json j = {
+        {"pass", r.pass},
+        {"source", source},
+        {"column", column},
+        {"nominal",
+         {{"shape",
+           r.pulse.shape == PulseType::TerminalSawtooth ? "terminal-sawtooth" : "half-sine"},
+          {"amplitude", r.pulse.amplitude},
+          {"pulse_duration_s", r.pulse.durationS}}},
+        {"offset_s", r.offsetS},
+        {"band",
+         {{"pass", r.band.pass},
+          {"samples_checked", r.band.samplesChecked},
+          {"samples_outside", r.band.samplesOutside},
+          {"worst_time_s", r.band.worstTimeS},
+          {"worst_value", r.band.worstValue},
+          {"worst_lower", r.band.worstLower},
+          {"worst_upper", r.band.worstUpper},
+          {"worst_margin", r.band.worstMargin}}},
+        {"velocity_change",
+         {{"pass", r.velocity.pass},
+          {"measured", r.velocity.measured},
+          {"nominal", r.velocity.nominal},
+          {"ratio", r.velocity.ratio}}},
+        {"srs", nullptr},
+        {"settings", settings},
+    };
+    if (r.srs) {
+        j["srs"] = {{"pass", r.srs->pass},
+                    {"worst_frequency_hz", r.srs->worstFrequencyHz},
+                    {"worst_db", r.srs->worstDb}};
+    }
+    return j.dump(2) + "\n";
+}
+
+}  // namespace korvex

@@ -1,0 +1,67 @@
+#include "cli/analyse_command.h"
+
+#include <nlohmann/json.hpp>
+
+#include <optional>
+
+#include "analysis/motion.h"
+#include "analysis/record_figures.h"
+#include "cli/output_files.h"
+
+namespace korvex::cli {
+
+void AnalyseArguments::add(CLI::App& app) {
+    record.add(app);
+    addOutputOption(app, "--summary", summary, "Figures of the record as JSON, to FILE or -");
+    CLI::Option* srsOption =
+        addOutputOption(app, "--srs", srs, "Shock response spectrum as a text table, to FILE or -");
+    srsOptions.add(app, srsOption);
+    addSrsKindOption(app, srsKind, srsOption);
+    motion.add(app);
+}
+
+int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
+    const ReadOptions readOptions = a.record.validate(app);
+    SrsSettings srsSettings = a.srsOptions.settings(app);
+    srsSettings.kind = srsKindOf(a.srsKind);
+    const MotionOptions motion = validateMotion(app, a.motion);
+    if (a.summary.empty() && a.srs.empty() && motion.motion.empty()) {
+        throw UsageError::required("--summary, --srs or --motion");
+    }
+    requireDistinctOutputs({{"FILE", a.record.file == "-" ? "" : a.record.file},
+                            {"--summary", a.summary},
+                            {"--srs", a.srs},
+                            {"--motion", motion.motion}});
+
+    Record record;
+    int status = kExitDone;
+    if (!readRecordReported(a.record.file, readOptions, record, status)) return status;
+    const RecordView view = record.view();
+    std::optional<SrsPlan> srsPlan;
+    if (!a.srs.empty()) srsPlan = planSpectrum(srsSettings, record.intervalS, a.record.file);
+
+    bool ok = true;
+    if (!a.summary.empty()) {
+        const RecordFigures f = computeRecordFigures(view);
+        nlohmann::ordered_json j = {
+            {"source", record.source},
+            {"column", record.column},
+            {"samples", f.samples},
+            {"sample_interval_s", f.intervalS},
+            {"start_time_s", f.startS},
+            {"record_s", f.recordS},
+            {"peak_amplitude", f.peakAmplitude},
+            {"peak_time_s", f.peakTimeS},
+            {"velocity_change", f.velocityChange},
+            {"mean", f.mean},
+            {"rms", f.rms},
+        };
+        addMotionSummary(j, computeMotion(view.values, view.intervalS), motion);
+        ok &= writeText(a.summary, j.dump(2) + "\n");
+    }
+    if (srsPlan) ok &= writeSpectrum(a.srs, *srsPlan, view.values, "the record", motion.unit);
+    if (!motion.motion.empty()) ok &= writeMotionTable(motion.motion, view, motion.unit);
+    return ok ? kExitDone : kExitNotWritten;
+}
+
+}  // namespace korvex::cli

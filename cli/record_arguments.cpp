@@ -1,0 +1,62 @@
+#include "cli/record_arguments.h"
+
+#include <iostream>
+
+#include "cli/usage.h"
+
+namespace korvex::cli {
+
+void RecordArguments::add(CLI::App& app) {
+    app.add_option("FILE", file, "The record: a text file of columns, or - for standard input")
+        ->required()
+        ->type_name("");
+    app.add_option("--column", column,
+                   "The value column: its number from 1, or its name (default 2)")
+        ->type_name("N|NAME")
+        ->option_text("N|NAME");
+    app.add_option("--time-column", timeColumn,
+                   "The time column: its number, its name, or none with --rate (default 1)")
+        ->type_name("N|NAME|none")
+        ->option_text("N|NAME|none");
+    addChoiceOption(app, "--time-unit", timeUnit, {"s", "ms"},
+                    "Unit of the time column (default s)");
+    addNumberOption(app, "--rate", rate, "Samples per second, for a record without a time column");
+}
+
+ReadOptions RecordArguments::validate(const CLI::App& app) const {
+    ReadOptions o;
+    o.valueColumn = column;
+    o.timeColumn = timeColumn;
+    o.timeUnit = timeUnit == "ms" ? RecordTimeUnit::Milliseconds : RecordTimeUnit::Seconds;
+    const bool none = timeColumn == "none";
+    if (app.count("--rate") > 0) {
+        if (!none) {
+            throw UsageError::sentence(
+                "--rate", "is only for a record without a time column (--time-column none)");
+        }
+        o.rateHz = numberOption("--rate", rate);
+        if (!(*o.rateHz > 0)) throw UsageError("--rate", "must be greater than 0, got " + rate);
+    } else if (none) {
+        throw UsageError::sentence("--time-column none", "needs --rate, the samples per second");
+    }
+    return o;
+}
+
+bool readRecordReported(const std::string& file, const ReadOptions& options, Record& record,
+                        int& status) {
+    try {
+        record = readRecord(file, options);
+        return true;
+    } catch (const RecordError& e) {
+        if (e.kind() == RecordError::Kind::Unreadable) {
+            std::cerr << "korvex-cli: cannot read " << e.what() << '\n';
+            status = kExitNotWritten;
+        } else {
+            std::cerr << "korvex-cli: " << e.what() << '\n';
+            status = kExitUsage;
+        }
+        return false;
+    }
+}
+
+}  // namespace korvex::cli
