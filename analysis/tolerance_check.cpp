@@ -7,15 +7,16 @@
 #include <limits>
 #include <thread>
 
+#include "pulse/number_text.h"
+
 namespace korvex {
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
+// For people: six significant digits (the report has every digit).
 std::string number(double x) {
-    char buf[32];
-    const auto res = std::to_chars(buf, buf + sizeof buf, x);
-    return std::string(buf, res.ptr);
+    return humanText(x, 6);
 }
 
 std::string count(std::size_t n) {
