@@ -63,10 +63,14 @@ Record parseRecord(std::string_view text, const std::string& source, const ReadO
 
 namespace detail {
 
-// parseRecord with every line through the plain field-by-field parser, on
-// one thread: what the fast paths must reproduce exactly.
-Record parseRecordPlain(std::string_view text, const std::string& source,
-                        const ReadOptions& options);
+// Which parsers read the lines. Plain: field by field, on one thread; what
+// the others must reproduce exactly. Templates: also the line templates,
+// digits read eight at a time, on ReadOptions::threads. WideTemplates: the
+// same with the processor's 32-byte vectors where it has them (what
+// parseRecord does).
+enum class ReadPath { Plain, Templates, WideTemplates };
+Record parseRecordBy(std::string_view text, const std::string& source, const ReadOptions& options,
+                     ReadPath path);
 
 // One bit per byte of line[0 .. 16 x blocks), blocks 1 to 4: set where the
 // byte equals the pattern's, or is an ASCII digit where `digits` is not 0.
