@@ -316,9 +316,9 @@ bool learnTemplate(LineTemplate& t, const Layout& layout, const char* line, std:
         const unsigned digits = p.intDigits + p.fracDigits;
         if (digits == 0 || p.intDigits > 8 || p.fracDigits > 8 || digits > 15) return false;
         p.merged = digits + (point ? 1 : 0) <= 8;
-        p.beforeMark = !point             ? ~std::uint64_t{0}
-                       : p.intDigits == 0 ? 0
-                                          : (std::uint64_t{1} << (8 * p.intDigits)) - 1;
+        if (p.merged) {
+            p.beforeMark = !point ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * p.intDigits)) - 1;
+        }
         for (const char* c = line + p.mantissa; c < e; ++c) {
             if (isDigit(*c)) n.digits[c - line] = '\xff';
         }
@@ -424,10 +424,6 @@ inline bool matchTemplate(const LineTemplate& t, const char* line, double* out) 
 }
 
 #if defined(KORVEX_WIDE_READER)
-// The same with 32-byte vectors, two numbers at a time: each number's
-// digits gathered into a 16-byte half, the mantissa's right-aligned in
-// bytes 0-7 and the exponent's in bytes 8-15, then summed with weights
-// 10 and 1, 100 and 1, 10000 and 1.
 __attribute__((target("avx2"))) inline __m256i load32(const char* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
@@ -443,6 +439,10 @@ __attribute__((target("avx2"))) inline std::uint64_t matchBlockWide(const LineTe
     return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(ok))} << (32 * i);
 }
 
+// matchTemplate with 32-byte vectors, two numbers at a time: each number's
+// digits gathered into a 16-byte half, the mantissa's right-aligned in
+// bytes 0-7 and the exponent's in bytes 8-15, then summed with weights
+// 10 and 1, 100 and 1, 10000 and 1.
 __attribute__((target("avx2"))) inline bool matchTemplateWide(const LineTemplate& t,
                                                               const char* line, double* out) {
     const __m256i zero = _mm256_set1_epi8('0');
@@ -471,9 +471,14 @@ __attribute__((target("avx2"))) inline bool matchTemplateWide(const LineTemplate
     return true;
 }
 
-const bool kWideReader = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+bool wideReader() {
+    static const bool wide = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    return wide;
+}
 #else
-const bool kWideReader = false;
+bool wideReader() {
+    return false;
+}
 #endif
 
 // ---------------------------------------------------------------------------
@@ -717,7 +722,7 @@ __attribute__((target("avx2"))) void parseChunkWide(const Body& body, Chunk& c) 
 
 void parseChunk(const Body& body, Chunk& c) {
 #if defined(KORVEX_WIDE_READER)
-    if (body.wide && kWideReader) {
+    if (body.wide && wideReader()) {
         parseChunkWide(body, c);
         return;
     }
@@ -1194,14 +1199,14 @@ class InputText {
     }
 
 #ifdef KORVEX_MAP_FILES
-    // Maps the regular file open at fd from its start; false where it cannot.
+    // Maps the regular file open at fd from its start; false where it
+    // cannot. Its pages are faulted in by the threads that count its lines.
     bool map(int fd, std::size_t size) {
-        int flags = MAP_PRIVATE;
-#ifdef MAP_POPULATE
-        flags |= MAP_POPULATE;  // one call instead of a page fault per page
-#endif
-        void* p = ::mmap(nullptr, size, PROT_READ, flags, fd, 0);
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (p == MAP_FAILED) return false;
+#ifdef MADV_WILLNEED
+        ::madvise(p, size, MADV_WILLNEED);  // start reading what is not in memory yet
+#endif
         data_ = static_cast<const char*>(p);
         size_ = size;
         mapped_ = true;
