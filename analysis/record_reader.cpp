@@ -839,8 +839,8 @@ struct Source {
     }
 };
 
-bool isColumnNumber(const std::string& spec) {
-    return !spec.empty() && std::all_of(spec.begin(), spec.end(), isDigit);
+bool isColumnNumber(const std::string& choice) {
+    return !choice.empty() && std::all_of(choice.begin(), choice.end(), isDigit);
 }
 
 std::string lowered(std::string_view s) {
@@ -851,43 +851,43 @@ std::string lowered(std::string_view s) {
     return r;
 }
 
-// The field index that `spec` picks (or `fallback`, counted from 1, when
+// The field index that `choice` picks (or `fallback`, counted from 1, when
 // it is empty) and the name a message calls it.
 std::pair<std::size_t, std::string> pickColumn(const Source& src, const std::string& option,
-                                               const std::string& spec, std::size_t fallback,
+                                               const std::string& choice, std::size_t fallback,
                                                const std::vector<Field>& header, std::size_t fields,
                                                std::size_t firstLine) {
     std::size_t number = fallback;
-    if (isColumnNumber(spec)) {
+    if (isColumnNumber(choice)) {
         number = 0;
-        for (char c : spec) {
+        for (char c : choice) {
             number = number * 10 + static_cast<std::size_t>(c - '0');
             if (number > fields) break;  // no overflow; too large anyway
         }
-        if (number == 0) src.failWhole(option + " " + spec + ": columns are counted from 1");
-    } else if (!spec.empty()) {
+        if (number == 0) src.failWhole(option + " " + choice + ": columns are counted from 1");
+    } else if (!choice.empty()) {
         if (header.empty()) {
-            src.failLine(firstLine, option + " " + quoted(spec) +
+            src.failLine(firstLine, option + " " + quoted(choice) +
                                         " names a column, but the file has no header line "
                                         "(this first line holds numbers)");
         }
         std::vector<std::size_t> found;
         for (std::size_t i = 0; i < header.size(); ++i) {
-            if (header[i].text == spec) found.push_back(i);
+            if (header[i].text == choice) found.push_back(i);
         }
         if (found.size() > 1) {
-            src.failLine(firstLine, option + " " + quoted(spec) + ": columns " +
+            src.failLine(firstLine, option + " " + quoted(choice) + ": columns " +
                                         std::to_string(found[0] + 1) + " and " +
                                         std::to_string(found[1] + 1) +
                                         " have that name; pick one by its number");
         }
         if (found.empty()) {
             std::string reason =
-                option + ": no column is named " + quoted(spec) + "; the columns are";
+                option + ": no column is named " + quoted(choice) + "; the columns are";
             std::string hint;
             for (std::size_t i = 0; i < header.size(); ++i) {
                 reason += (i == 0 ? " " : ", ") + quoted(header[i].text);
-                if (hint.empty() && lowered(header[i].text) == lowered(spec))
+                if (hint.empty() && lowered(header[i].text) == lowered(choice))
                     hint = " (names are matched with their case: " + quoted(header[i].text) + "?)";
             }
             src.failLine(firstLine, reason + hint);
@@ -897,7 +897,7 @@ std::pair<std::size_t, std::string> pickColumn(const Source& src, const std::str
     if (number > fields) {
         std::string reason = option + " " + std::to_string(number) + ": the first line has only " +
                              std::to_string(fields) + (fields == 1 ? " field" : " fields");
-        if (fields == 1 && spec.empty())
+        if (fields == 1 && choice.empty())
             reason += "; a record without a time column needs --time-column none --rate HZ";
         src.failLine(firstLine, reason);
     }
@@ -1072,7 +1072,8 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
     body.textEnd = textEnd;
     body.times = timed ? record.time.data() : nullptr;
     body.values = record.values.data();
-    body.templates = !plain;
+    // Templates read digits eight to a 64-bit word, lowest address first.
+    body.templates = !plain && std::endian::native == std::endian::little;
     body.wide = path == detail::ReadPath::WideTemplates;
     runParallel(threads, [&](unsigned k) { parseChunk(body, chunks[k]); });
 
@@ -1129,8 +1130,8 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
     record.startS = t[0];
     record.intervalS = (t[n - 1] - t[0]) / static_cast<double>(n - 1);
     // The steps within each piece are known; add those across the pieces'
-    // joins. Rounding keeps step - interval in the order of step, so the
-    // shortest and the longest step are the ones furthest from the interval.
+    // joins. A rounded subtraction keeps the order of the steps, so no step
+    // is further from the interval than the shortest or the longest one.
     double minStep = kNoStep[0], maxStep = kNoStep[1];
     std::size_t start = 0;
     for (const Chunk& c : chunks) {

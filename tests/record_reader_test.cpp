@@ -18,13 +18,12 @@ namespace korvex {
 namespace {
 
 ReadOptions options(std::string value = "", std::string time = "", bool ms = false,
-                    std::optional<double> rate = {}, unsigned threads = 0) {
+                    std::optional<double> rate = {}) {
     ReadOptions o;
     o.valueColumn = std::move(value);
     o.timeColumn = std::move(time);
     o.timeUnit = ms ? RecordTimeUnit::Milliseconds : RecordTimeUnit::Seconds;
     o.rateHz = rate;
-    o.threads = threads;
     return o;
 }
 
