@@ -3,6 +3,7 @@
 #include <fast_float/fast_float.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -191,6 +192,33 @@ inline std::uint64_t matchLineBytes(const char* line, const char* pattern, const
     }
 #else
     return detail::matchBytesPortable(line, pattern, digits, blocks);
+#endif
+}
+
+// Newlines in [begin, end): per-byte counts of four 16-byte blocks at a
+// time (four loads in flight), summed every 255 rounds before they wrap.
+std::size_t countNewlinesNarrow(const char* begin, const char* end) {
+#if defined(__SSE2__)
+    std::size_t n = 0;
+    const __m128i newline = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
+    while (end - begin >= 64) {
+        const std::size_t rounds =
+            std::min<std::size_t>(static_cast<std::size_t>(end - begin) / 64, 255);
+        __m128i c[4] = {zero, zero, zero, zero};
+        for (std::size_t i = 0; i < rounds; ++i, begin += 64) {
+            for (int j = 0; j < 4; ++j) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + 16 * j));
+                c[j] = _mm_sub_epi8(c[j], _mm_cmpeq_epi8(v, newline));
+            }
+        }
+        const __m128i sums =
+            _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(c[0], zero), _mm_sad_epu8(c[1], zero)),
+                          _mm_add_epi64(_mm_sad_epu8(c[2], zero), _mm_sad_epu8(c[3], zero)));
+        n += static_cast<std::size_t>(_mm_extract_epi16(sums, 0) + _mm_extract_epi16(sums, 4));
+    }
+    return n + detail::countNewlinesPortable(begin, end);
+#else
+    return detail::countNewlinesPortable(begin, end);
 #endif
 }
 
@@ -475,9 +503,32 @@ bool wideReader() {
     static const bool wide = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
     return wide;
 }
+
+// countNewlinesNarrow with 32-byte blocks, two at a time.
+__attribute__((target("avx2"))) std::size_t countNewlinesWide(const char* begin, const char* end) {
+    std::size_t n = 0;
+    const __m256i newline = _mm256_set1_epi8('\n'), zero = _mm256_setzero_si256();
+    while (end - begin >= 64) {
+        const std::size_t rounds =
+            std::min<std::size_t>(static_cast<std::size_t>(end - begin) / 64, 255);
+        __m256i c0 = zero, c1 = zero;
+        for (std::size_t i = 0; i < rounds; ++i, begin += 64) {
+            c0 = _mm256_sub_epi8(c0, _mm256_cmpeq_epi8(load32(begin), newline));
+            c1 = _mm256_sub_epi8(c1, _mm256_cmpeq_epi8(load32(begin + 32), newline));
+        }
+        const __m256i sums = _mm256_add_epi64(_mm256_sad_epu8(c0, zero), _mm256_sad_epu8(c1, zero));
+        n +=
+            static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                     _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+    }
+    return n + detail::countNewlinesPortable(begin, end);
+}
 #else
 bool wideReader() {
     return false;
+}
+std::size_t countNewlinesWide(const char* begin, const char* end) {
+    return countNewlinesNarrow(begin, end);
 }
 #endif
 
@@ -813,7 +864,9 @@ struct Source {
     const char* origin;       // the first byte, mark included
     const std::string* name;  // as given
 
-    std::size_t lineOf(const char* at) const { return 1 + detail::countNewlines(origin, at); }
+    std::size_t lineOf(const char* at) const {
+        return 1 + detail::countNewlines(origin, at, detail::ReadPath::Plain);
+    }
     const char* lineStart(const char* at) const {
         const char* b = text.data();
         while (at > b && at[-1] != '\n') --at;
@@ -1033,15 +1086,17 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
     layout.valueField = valueField;
     record.column = std::move(label);
 
-    // The lines after the header, split into pieces of whole lines, one
-    // per thread; each piece's lines are counted first so that its samples
-    // can go straight to their final places.
+    // The lines after the header, split into pieces of whole lines, eight
+    // per thread, which the threads take in turn: a thread that gets less
+    // of a busy machine takes fewer. Each piece's lines are counted first so
+    // that its samples can go straight to their final places.
     const char* const bodyBegin = header.empty() ? first : afterFirst;
     const std::size_t bodyBytes = static_cast<std::size_t>(textEnd - bodyBegin);
     const unsigned threads = threadCount(options, bodyBytes, plain);
-    std::vector<Chunk> chunks(threads);
-    for (unsigned k = 0; k < threads; ++k) {
-        const char* cut = bodyBegin + bodyBytes / threads * k + bodyBytes % threads * k / threads;
+    const std::size_t pieces = threads == 1 ? 1 : 8 * std::size_t{threads};
+    std::vector<Chunk> chunks(pieces);
+    for (std::size_t k = 0; k < pieces; ++k) {
+        const char* cut = bodyBegin + bodyBytes / pieces * k + bodyBytes % pieces * k / pieces;
         if (k > 0 && cut > bodyBegin && cut[-1] != '\n') {
             const char* nl = static_cast<const char*>(
                 std::memchr(cut, '\n', static_cast<std::size_t>(textEnd - cut)));
@@ -1050,10 +1105,17 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
         chunks[k].begin = std::max(cut, k > 0 ? chunks[k - 1].begin : bodyBegin);
         if (k > 0) chunks[k - 1].end = chunks[k].begin;
     }
-    chunks[threads - 1].end = textEnd;
-    runParallel(threads, [&chunks](unsigned k) {
-        Chunk& c = chunks[k];
-        c.lines = detail::countNewlines(c.begin, c.end) + (c.end > c.begin && c.end[-1] != '\n');
+    chunks[pieces - 1].end = textEnd;
+    std::atomic<std::size_t> nextPiece{0};
+    const auto eachPiece = [&](auto work) {
+        nextPiece = 0;
+        runParallel(threads, [&](unsigned) {
+            for (std::size_t k = nextPiece++; k < pieces; k = nextPiece++) work(chunks[k]);
+        });
+    };
+    eachPiece([path](Chunk& c) {
+        c.lines =
+            detail::countNewlines(c.begin, c.end, path) + (c.end > c.begin && c.end[-1] != '\n');
     });
     std::size_t room = 0;
     for (Chunk& c : chunks) {
@@ -1075,7 +1137,7 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
     // Templates read digits eight to a 64-bit word, lowest address first.
     body.templates = !plain && std::endian::native == std::endian::little;
     body.wide = path == detail::ReadPath::WideTemplates;
-    runParallel(threads, [&](unsigned k) { parseChunk(body, chunks[k]); });
+    eachPiece([&body](Chunk& c) { parseChunk(body, c); });
 
     const char* faultAt = nullptr;
     std::string fault;
@@ -1334,26 +1396,10 @@ std::uint64_t matchBytesPortable(const char* line, const char* pattern, const ch
     return bits;
 }
 
-std::size_t countNewlines(const char* begin, const char* end) {
-#if defined(__SSE2__)
-    std::size_t n = 0;
-    const __m128i newline = _mm_set1_epi8('\n');
-    while (end - begin >= 16) {
-        // Per-byte counts for up to 255 blocks, then summed.
-        const std::size_t blocks =
-            std::min<std::size_t>(static_cast<std::size_t>(end - begin) / 16, 255);
-        __m128i counts = _mm_setzero_si128();
-        for (std::size_t i = 0; i < blocks; ++i, begin += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
-            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(v, newline));
-        }
-        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-        n += static_cast<std::size_t>(_mm_extract_epi16(sums, 0) + _mm_extract_epi16(sums, 4));
-    }
-    return n + countNewlinesPortable(begin, end);
-#else
+std::size_t countNewlines(const char* begin, const char* end, ReadPath path) {
+    if (path == ReadPath::WideTemplates && wideReader()) return countNewlinesWide(begin, end);
+    if (path != ReadPath::Plain) return countNewlinesNarrow(begin, end);
     return countNewlinesPortable(begin, end);
-#endif
 }
 
 std::size_t countNewlinesPortable(const char* begin, const char* end) {

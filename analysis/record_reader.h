@@ -79,8 +79,8 @@ std::uint64_t matchBytes(const char* line, const char* pattern, const char* digi
 std::uint64_t matchBytesPortable(const char* line, const char* pattern, const char* digits,
                                  unsigned blocks);
 
-// Newlines in [begin, end), and the same without the processor's vectors.
-std::size_t countNewlines(const char* begin, const char* end);
+// Newlines in [begin, end) as each path counts them, and by a plain loop.
+std::size_t countNewlines(const char* begin, const char* end, ReadPath path);
 std::size_t countNewlinesPortable(const char* begin, const char* end);
 
 }  // namespace detail

@@ -297,8 +297,10 @@ TEST(RecordReader, VectorHelpersMatchTheirPortableForms) {
         }
         for (char& c : text) c = rng() % 7 ? 'x' : '\n';
         const std::size_t b = rng() % 100, e = b + rng() % 4900;
-        ASSERT_EQ(detail::countNewlines(text.data() + b, text.data() + e),
-                  detail::countNewlinesPortable(text.data() + b, text.data() + e));
+        for (auto path : {detail::ReadPath::Templates, detail::ReadPath::WideTemplates}) {
+            ASSERT_EQ(detail::countNewlines(text.data() + b, text.data() + e, path),
+                      detail::countNewlinesPortable(text.data() + b, text.data() + e));
+        }
     }
 }
 
