@@ -16,9 +16,10 @@ namespace korvex {
 enum class RecordTimeUnit { Seconds, Milliseconds };
 
 struct ReadOptions {
-    std::string valueColumn;  // "" = default (2, or 1 with no time column); a number counted from
-                              // 1, or a header name
-    std::string timeColumn;   // "" = default (1); a number, a name, or "none"
+    // "" = default (2, or 1 with no time column); a number counted from 1,
+    // or a header name.
+    std::string valueColumn;
+    std::string timeColumn;  // "" = default (1); a number, a name, or "none"
     RecordTimeUnit timeUnit = RecordTimeUnit::Seconds;
     std::optional<double> rateHz;  // required with timeColumn "none", refused otherwise
     unsigned threads = 0;          // 0: every core
