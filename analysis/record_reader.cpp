@@ -3,6 +3,7 @@
 #include <fast_float/fast_float.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <charconv>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <limits>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -19,6 +21,10 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KORVEX_WIDE_READER 1
+#include <immintrin.h>
 #endif
 
 #if __has_include(<sys/mman.h>) && __has_include(<sys/stat.h>) && __has_include(<unistd.h>) && \
@@ -189,6 +195,33 @@ inline std::uint64_t matchLineBytes(const char* line, const char* pattern, const
 #endif
 }
 
+// Newlines in [begin, end): per-byte counts of four 16-byte blocks at a
+// time (four loads in flight), summed every 255 rounds before they wrap.
+std::size_t countNewlinesNarrow(const char* begin, const char* end) {
+#if defined(__SSE2__)
+    std::size_t n = 0;
+    const __m128i newline = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
+    while (end - begin >= 64) {
+        const std::size_t rounds =
+            std::min<std::size_t>(static_cast<std::size_t>(end - begin) / 64, 255);
+        __m128i c[4] = {zero, zero, zero, zero};
+        for (std::size_t i = 0; i < rounds; ++i, begin += 64) {
+            for (int j = 0; j < 4; ++j) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + 16 * j));
+                c[j] = _mm_sub_epi8(c[j], _mm_cmpeq_epi8(v, newline));
+            }
+        }
+        const __m128i sums =
+            _mm_add_epi64(_mm_add_epi64(_mm_sad_epu8(c[0], zero), _mm_sad_epu8(c[1], zero)),
+                          _mm_add_epi64(_mm_sad_epu8(c[2], zero), _mm_sad_epu8(c[3], zero)));
+        n += static_cast<std::size_t>(_mm_extract_epi16(sums, 0) + _mm_extract_epi16(sums, 4));
+    }
+    return n + detail::countNewlinesPortable(begin, end);
+#else
+    return detail::countNewlinesPortable(begin, end);
+#endif
+}
+
 // ---------------------------------------------------------------------------
 // Line templates: the fast path for files whose lines share one layout.
 //
@@ -231,6 +264,11 @@ struct LineTemplate {
     std::size_t count = 0;
     NumberPattern numbers[kTemplateFields];
     std::ptrdiff_t firstPoint = -1, firstComma = -1;  // where a decimal mark of each kind is
+    // For the 32-byte reading: whether every number takes it (at most 8
+    // mantissa digits, within 16 bytes), and per pair of numbers where each
+    // digit goes.
+    bool wide = false;
+    alignas(32) char gather[kTemplateFields / 2][32] = {};
 };
 
 inline std::uint64_t load8(const char* p) {
@@ -306,32 +344,80 @@ bool learnTemplate(LineTemplate& t, const Layout& layout, const char* line, std:
         const unsigned digits = p.intDigits + p.fracDigits;
         if (digits == 0 || p.intDigits > 8 || p.fracDigits > 8 || digits > 15) return false;
         p.merged = digits + (point ? 1 : 0) <= 8;
-        p.beforeMark = !point             ? ~std::uint64_t{0}
-                       : p.intDigits == 0 ? 0
-                                          : (std::uint64_t{1} << (8 * p.intDigits)) - 1;
+        if (p.merged) {
+            p.beforeMark = !point ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * p.intDigits)) - 1;
+        }
         for (const char* c = line + p.mantissa; c < e; ++c) {
             if (isDigit(*c)) n.digits[c - line] = '\xff';
         }
         if (p.sign != kNoByte) n.checked &= ~(std::uint64_t{1} << p.sign);
         if (p.expSign != kNoByte) n.checked &= ~(std::uint64_t{1} << p.expSign);
     }
+    n.wide = true;
+    for (std::size_t f = 0; f < n.count; ++f) {
+        const NumberPattern& p = n.numbers[f];
+        n.wide = n.wide && p.intDigits + p.fracDigits <= 8 && p.end - p.mantissa <= 16 &&
+                 std::size_t{p.mantissa} + 16 <= kTemplateReach;
+        // Digit k of the mantissa (counted from the last) goes to byte
+        // 7 - k of the number's half, digit k of the exponent to 15 - k.
+        char* g = n.gather[f / 2] + 16 * (f % 2);
+        std::memset(g, 0x80, 16);  // zero
+        const unsigned digits = p.intDigits + p.fracDigits;
+        for (unsigned k = 0, at = 0; k < digits && digits <= 8; ++k, ++at) {
+            if (k == p.intDigits && p.fracDigits > 0) ++at;  // over the mark
+            g[8 - digits + k] = static_cast<char>(at);
+        }
+        for (unsigned k = 0; k < p.expDigits; ++k)
+            g[16 - p.expDigits + k] = static_cast<char>(p.exponent - p.mantissa + k);
+    }
+    if (n.count % 2 == 1) std::memcpy(n.gather[n.count / 2] + 16, n.gather[n.count / 2], 16);
     t = n;
     return true;
 }
 
+// The value of a number of the template from its mantissa and the digits
+// of its exponent, with the signs the line has in the template's slots;
+// false when a slot holds something else, or the plain reading of a number
+// the fast one cannot do exactly fails.
+inline bool finishNumber(const NumberPattern& p, const char* line, std::uint64_t mantissa,
+                         int exponent, double& out) {
+    bool negative = false;
+    if (p.sign != kNoByte) {
+        const char s = line[p.sign];
+        negative = s == '-';
+        if (!negative && s != '+' && s != ' ') return false;
+    }
+    if (p.expSign != kNoByte) {
+        const char s = line[p.expSign];
+        if (s == '-') {
+            exponent = -exponent;
+        } else if (s != '+') {
+            return false;
+        }
+    }
+    exponent -= p.fracDigits;
+    if (exponent >= -22 && exponent <= 22) {
+        // Both operands are exact (the mantissa has at most 15 digits), so
+        // one correctly rounded operation gives the correctly rounded value
+        // of the text.
+        double value = static_cast<double>(mantissa);
+        value = exponent < 0 ? value / kPow10[-exponent] : value * kPow10[exponent];
+        out = negative ? -value : value;
+        return true;
+    }
+    const char* b = line + p.begin;
+    if (*b == ' ') ++b;
+    const char* markAt;
+    return readNumber(b, line + p.end, p.mark == ',', out, markAt) == line + p.end &&
+           std::isfinite(out);
+}
+
 // Reads the line at `line` by the template into out[0 .. fields), or says
-// it does not match. A number the fast reading cannot convert exactly is
-// read the plain way; should that fail, the line goes to the plain parser.
+// it does not match (then the plain parser reads it).
 inline bool matchTemplate(const LineTemplate& t, const char* line, double* out) {
     if ((matchLineBytes(line, t.bytes, t.digits, t.blocks) & t.checked) != t.checked) return false;
     for (std::size_t f = 0; f < t.count; ++f) {
         const NumberPattern& p = t.numbers[f];
-        bool negative = false;
-        if (p.sign != kNoByte) {
-            const char s = line[p.sign];
-            negative = s == '-';
-            if (!negative && s != '+' && s != ' ') return false;
-        }
         const char* m = line + p.mantissa;
         std::uint64_t mantissa;
         if (p.merged) {
@@ -343,56 +429,114 @@ inline bool matchTemplate(const LineTemplate& t, const char* line, double* out) 
             mantissa *= kPow10Int[p.fracDigits];
             if (p.fracDigits > 0) mantissa += digitsValue(load8(m + p.intDigits + 1), p.fracDigits);
         }
+        const unsigned char* x = reinterpret_cast<const unsigned char*>(line + p.exponent);
         int exponent = 0;
-        if (p.expDigits > 0) {
-            const unsigned char* x = reinterpret_cast<const unsigned char*>(line + p.exponent);
-            switch (p.expDigits) {
-                case 1:
-                    exponent = x[0] - '0';
-                    break;
-                case 2:
-                    exponent = x[0] * 10 + x[1] - '0' * 11;
-                    break;
-                case 3:
-                    exponent = x[0] * 100 + x[1] * 10 + x[2] - '0' * 111;
-                    break;
-                default:
-                    exponent = x[0] * 1000 + x[1] * 100 + x[2] * 10 + x[3] - '0' * 1111;
-            }
-            if (p.expSign != kNoByte) {
-                const char s = line[p.expSign];
-                if (s == '-') {
-                    exponent = -exponent;
-                } else if (s != '+') {
-                    return false;
-                }
-            }
+        switch (p.expDigits) {
+            case 0:
+                break;
+            case 1:
+                exponent = x[0] - '0';
+                break;
+            case 2:
+                exponent = x[0] * 10 + x[1] - '0' * 11;
+                break;
+            case 3:
+                exponent = x[0] * 100 + x[1] * 10 + x[2] - '0' * 111;
+                break;
+            default:
+                exponent = x[0] * 1000 + x[1] * 100 + x[2] * 10 + x[3] - '0' * 1111;
         }
-        exponent -= p.fracDigits;
-        double value;
-        if (exponent >= -22 && exponent <= 22) {
-            // Both operands are exact (the mantissa has at most 15 digits),
-            // so one correctly rounded operation gives the correctly rounded
-            // value of the text.
-            value = static_cast<double>(mantissa);
-            value = exponent < 0 ? value / kPow10[-exponent] : value * kPow10[exponent];
-            if (negative) value = -value;
-        } else {
-            const char* b = line + p.begin;
-            if (*b == ' ') ++b;
-            const char* markAt;
-            if (readNumber(b, line + p.end, p.mark == ',', value, markAt) != line + p.end ||
-                !std::isfinite(value)) {
-                return false;
-            }
-        }
-        out[f] = value;
+        if (!finishNumber(p, line, mantissa, exponent, out[f])) return false;
     }
     return true;
 }
 
+#if defined(KORVEX_WIDE_READER)
+__attribute__((target("avx2"))) inline __m256i load32(const char* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// matchLineBytes for bytes [32 i, 32 i + 32), the bits in place.
+__attribute__((target("avx2"))) inline std::uint64_t matchBlockWide(const LineTemplate& t,
+                                                                    const char* line, unsigned i) {
+    const __m256i v = load32(line + 32 * i);
+    const __m256i d = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
+    const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
+    const __m256i ok = _mm256_or_si256(_mm256_cmpeq_epi8(v, load32(t.bytes + 32 * i)),
+                                       _mm256_and_si256(digit, load32(t.digits + 32 * i)));
+    return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(ok))} << (32 * i);
+}
+
+// matchTemplate with 32-byte vectors, two numbers at a time: each number's
+// digits gathered into a 16-byte half, the mantissa's right-aligned in
+// bytes 0-7 and the exponent's in bytes 8-15, then summed with weights
+// 10 and 1, 100 and 1, 10000 and 1.
+__attribute__((target("avx2"))) inline bool matchTemplateWide(const LineTemplate& t,
+                                                              const char* line, double* out) {
+    const __m256i zero = _mm256_set1_epi8('0');
+    const std::uint64_t bits = t.size <= 32
+                                   ? matchBlockWide(t, line, 0)
+                                   : matchBlockWide(t, line, 0) | matchBlockWide(t, line, 1);
+    if ((bits & t.checked) != t.checked) return false;
+    for (std::size_t f = 0; f < t.count; f += 2) {
+        const NumberPattern& a = t.numbers[f];
+        const NumberPattern& b = t.numbers[f + 1 < t.count ? f + 1 : f];
+        __m256i x = _mm256_loadu2_m128i(reinterpret_cast<const __m128i_u*>(line + b.mantissa),
+                                        reinterpret_cast<const __m128i_u*>(line + a.mantissa));
+        x = _mm256_shuffle_epi8(_mm256_sub_epi8(x, zero), load32(t.gather[f / 2]));
+        x = _mm256_maddubs_epi16(x, _mm256_set1_epi16(0x010A));   // 10 d0 + d1
+        x = _mm256_madd_epi16(x, _mm256_set1_epi32(0x00010064));  // 100 p0 + p1
+        x = _mm256_packus_epi32(x, x);                            // fit in 16 bits
+        x = _mm256_madd_epi16(x, _mm256_set1_epi32(0x00012710));  // 10000 q0 + q1
+        alignas(32) std::int32_t parts[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(parts), x);
+        if (!finishNumber(a, line, static_cast<std::uint32_t>(parts[0]), parts[1], out[f]))
+            return false;
+        if (f + 1 < t.count &&
+            !finishNumber(b, line, static_cast<std::uint32_t>(parts[4]), parts[5], out[f + 1]))
+            return false;
+    }
+    return true;
+}
+
+bool wideReader() {
+    static const bool wide = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    return wide;
+}
+
+// countNewlinesNarrow with 32-byte blocks, two at a time.
+__attribute__((target("avx2"))) std::size_t countNewlinesWide(const char* begin, const char* end) {
+    std::size_t n = 0;
+    const __m256i newline = _mm256_set1_epi8('\n'), zero = _mm256_setzero_si256();
+    while (end - begin >= 64) {
+        const std::size_t rounds =
+            std::min<std::size_t>(static_cast<std::size_t>(end - begin) / 64, 255);
+        __m256i c0 = zero, c1 = zero;
+        for (std::size_t i = 0; i < rounds; ++i, begin += 64) {
+            c0 = _mm256_sub_epi8(c0, _mm256_cmpeq_epi8(load32(begin), newline));
+            c1 = _mm256_sub_epi8(c1, _mm256_cmpeq_epi8(load32(begin + 32), newline));
+        }
+        const __m256i sums = _mm256_add_epi64(_mm256_sad_epu8(c0, zero), _mm256_sad_epu8(c1, zero));
+        n +=
+            static_cast<std::size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                     _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+    }
+    return n + detail::countNewlinesPortable(begin, end);
+}
+#else
+bool wideReader() {
+    return false;
+}
+std::size_t countNewlinesWide(const char* begin, const char* end) {
+    return countNewlinesNarrow(begin, end);
+}
+#endif
+
 // ---------------------------------------------------------------------------
 // Parsing the lines of one piece of the text.
+
+constexpr double kNoStep[] = {std::numeric_limits<double>::infinity(),
+                              -std::numeric_limits<double>::infinity()};
 
 // A stretch of whole lines, parsed by one thread into its own part of the
 // sample arrays.
@@ -407,6 +551,7 @@ struct Chunk {
     std::string fault;
     const char* firstPoint = nullptr;  // semicolon files: the first decimal mark of each kind
     const char* firstComma = nullptr;
+    double minStep = kNoStep[0], maxStep = kNoStep[1];  // between its own samples
 };
 
 struct Body {
@@ -415,6 +560,7 @@ struct Body {
     double* times = nullptr;  // null without a time column
     double* values = nullptr;
     bool templates = true;
+    bool wide = true;
 };
 
 enum class LineResult { Sample, Skipped, Fault };
@@ -528,14 +674,35 @@ LineResult parsePlainLine(const Layout& layout, const char* p, const char* end, 
     return LineResult::Sample;
 }
 
-void parseChunk(const Body& body, Chunk& c) {
+// The template readers: 16-byte vectors and eight digits at a time, or
+// 32-byte vectors where a template allows.
+struct NarrowReading {
+    static bool match(const LineTemplate& t, const char* line, double* out) {
+        return matchTemplate(t, line, out);
+    }
+};
+#if defined(KORVEX_WIDE_READER)
+struct WideReading {
+    __attribute__((target("avx2"))) static bool match(const LineTemplate& t, const char* line,
+                                                      double* out) {
+        return t.wide ? matchTemplateWide(t, line, out) : matchTemplate(t, line, out);
+    }
+};
+#endif
+
+// Inlined into one function per reader, so that the wide one is compiled
+// for the wide vectors as a whole.
+template <class Reading>
+__attribute__((always_inline)) inline void parseChunkWith(const Body& body, Chunk& c) {
     const Layout& layout = *body.layout;
     double* const times = body.times != nullptr ? body.times + c.offset : nullptr;
     double* const values = body.values + c.offset;
     const std::size_t timeField = layout.timeField;
     const std::size_t valueField = layout.valueField;
     const double timeScale = layout.timeScale;
-    std::vector<double> fields(std::max(layout.fields, kTemplateFields));
+    double few[kTemplateFields];
+    std::vector<double> many(layout.fields > kTemplateFields ? layout.fields : 0);
+    double* const fields = many.empty() ? few : many.data();
     const char* spans[2 * kTemplateFields];
     const bool learn = body.templates && layout.fields <= kTemplateFields;
     LineTemplate tmpl;
@@ -544,13 +711,11 @@ void parseChunk(const Body& body, Chunk& c) {
     bool attempted = false;
 
     std::size_t n = 0;
+    double previous = 0.0, minStep = kNoStep[0], maxStep = kNoStep[1];
     const char* p = c.begin;
     while (p < c.end) {
         if (tmpl.size != 0 && static_cast<std::size_t>(body.textEnd - p) >= kTemplateReach &&
-            matchTemplate(tmpl, p, fields.data())) {
-            if (times != nullptr) times[n] = fields[timeField] * timeScale;
-            values[n] = fields[valueField];
-            ++n;
+            Reading::match(tmpl, p, fields)) {
             if (layout.decimalComma) {
                 if (tmpl.firstPoint >= 0 && c.firstPoint == nullptr)
                     c.firstPoint = p + tmpl.firstPoint;
@@ -559,19 +724,14 @@ void parseChunk(const Body& body, Chunk& c) {
             }
             ++hits;
             p += tmpl.size;
-            continue;
-        }
-        const char* next;
-        const LineResult r =
-            parsePlainLine(layout, p, c.end, next, fields.data(), c, learn ? spans : nullptr);
-        if (r == LineResult::Fault) break;
-        if (r == LineResult::Sample) {
-            if (times != nullptr) times[n] = fields[timeField] * timeScale;
-            values[n] = fields[valueField];
-            ++n;
+        } else {
+            const char* next;
+            const LineResult r =
+                parsePlainLine(layout, p, c.end, next, fields, c, learn ? spans : nullptr);
+            if (r == LineResult::Fault) break;
             // Learn this line's layout, unless layouts keep changing: then
             // learn ever more rarely, so that learning costs little.
-            if (learn && next[-1] == '\n' &&
+            if (r == LineResult::Sample && learn && next[-1] == '\n' &&
                 static_cast<std::size_t>(body.textEnd - p) >= kTemplateReach) {
                 if (skipLearning > 0) {
                     --skipLearning;
@@ -585,10 +745,40 @@ void parseChunk(const Body& body, Chunk& c) {
                     skipLearning = backoff;
                 }
             }
+            p = next;
+            if (r == LineResult::Skipped) continue;
         }
-        p = next;
+        // The sample, and the shortest and the longest time step: they
+        // alone decide whether every step is within the tolerance.
+        if (times != nullptr) {
+            const double t = fields[timeField] * timeScale;
+            if (n > 0) {
+                minStep = std::min(minStep, t - previous);
+                maxStep = std::max(maxStep, t - previous);
+            }
+            times[n] = previous = t;
+        }
+        values[n++] = fields[valueField];
     }
     c.samples = n;
+    c.minStep = minStep;
+    c.maxStep = maxStep;
+}
+
+#if defined(KORVEX_WIDE_READER)
+__attribute__((target("avx2"))) void parseChunkWide(const Body& body, Chunk& c) {
+    parseChunkWith<WideReading>(body, c);
+}
+#endif
+
+void parseChunk(const Body& body, Chunk& c) {
+#if defined(KORVEX_WIDE_READER)
+    if (body.wide && wideReader()) {
+        parseChunkWide(body, c);
+        return;
+    }
+#endif
+    parseChunkWith<NarrowReading>(body, c);
 }
 
 // ---------------------------------------------------------------------------
@@ -674,7 +864,9 @@ struct Source {
     const char* origin;       // the first byte, mark included
     const std::string* name;  // as given
 
-    std::size_t lineOf(const char* at) const { return 1 + detail::countNewlines(origin, at); }
+    std::size_t lineOf(const char* at) const {
+        return 1 + detail::countNewlines(origin, at, detail::ReadPath::Plain);
+    }
     const char* lineStart(const char* at) const {
         const char* b = text.data();
         while (at > b && at[-1] != '\n') --at;
@@ -700,8 +892,8 @@ struct Source {
     }
 };
 
-bool isColumnNumber(const std::string& spec) {
-    return !spec.empty() && std::all_of(spec.begin(), spec.end(), isDigit);
+bool isColumnNumber(const std::string& choice) {
+    return !choice.empty() && std::all_of(choice.begin(), choice.end(), isDigit);
 }
 
 std::string lowered(std::string_view s) {
@@ -712,43 +904,43 @@ std::string lowered(std::string_view s) {
     return r;
 }
 
-// The field index that `spec` picks (or `fallback`, counted from 1, when
+// The field index that `choice` picks (or `fallback`, counted from 1, when
 // it is empty) and the name a message calls it.
 std::pair<std::size_t, std::string> pickColumn(const Source& src, const std::string& option,
-                                               const std::string& spec, std::size_t fallback,
+                                               const std::string& choice, std::size_t fallback,
                                                const std::vector<Field>& header, std::size_t fields,
                                                std::size_t firstLine) {
     std::size_t number = fallback;
-    if (isColumnNumber(spec)) {
+    if (isColumnNumber(choice)) {
         number = 0;
-        for (char c : spec) {
+        for (char c : choice) {
             number = number * 10 + static_cast<std::size_t>(c - '0');
             if (number > fields) break;  // no overflow; too large anyway
         }
-        if (number == 0) src.failWhole(option + " " + spec + ": columns are counted from 1");
-    } else if (!spec.empty()) {
+        if (number == 0) src.failWhole(option + " " + choice + ": columns are counted from 1");
+    } else if (!choice.empty()) {
         if (header.empty()) {
-            src.failLine(firstLine, option + " " + quoted(spec) +
+            src.failLine(firstLine, option + " " + quoted(choice) +
                                         " names a column, but the file has no header line "
                                         "(this first line holds numbers)");
         }
         std::vector<std::size_t> found;
         for (std::size_t i = 0; i < header.size(); ++i) {
-            if (header[i].text == spec) found.push_back(i);
+            if (header[i].text == choice) found.push_back(i);
         }
         if (found.size() > 1) {
-            src.failLine(firstLine, option + " " + quoted(spec) + ": columns " +
+            src.failLine(firstLine, option + " " + quoted(choice) + ": columns " +
                                         std::to_string(found[0] + 1) + " and " +
                                         std::to_string(found[1] + 1) +
                                         " have that name; pick one by its number");
         }
         if (found.empty()) {
             std::string reason =
-                option + ": no column is named " + quoted(spec) + "; the columns are";
+                option + ": no column is named " + quoted(choice) + "; the columns are";
             std::string hint;
             for (std::size_t i = 0; i < header.size(); ++i) {
                 reason += (i == 0 ? " " : ", ") + quoted(header[i].text);
-                if (hint.empty() && lowered(header[i].text) == lowered(spec))
+                if (hint.empty() && lowered(header[i].text) == lowered(choice))
                     hint = " (names are matched with their case: " + quoted(header[i].text) + "?)";
             }
             src.failLine(firstLine, reason + hint);
@@ -758,7 +950,7 @@ std::pair<std::size_t, std::string> pickColumn(const Source& src, const std::str
     if (number > fields) {
         std::string reason = option + " " + std::to_string(number) + ": the first line has only " +
                              std::to_string(fields) + (fields == 1 ? " field" : " fields");
-        if (fields == 1 && spec.empty())
+        if (fields == 1 && choice.empty())
             reason += "; a record without a time column needs --time-column none --rate HZ";
         src.failLine(firstLine, reason);
     }
@@ -816,7 +1008,8 @@ unsigned threadCount(const ReadOptions& o, std::size_t bytes, bool plain) {
 }
 
 Record parse(std::string_view input, const std::string& source, const ReadOptions& options,
-             bool plain) {
+             detail::ReadPath path) {
+    const bool plain = path == detail::ReadPath::Plain;
     checkOptions(source, options);
     Source src{input, input.data(), &source};
     if (src.text.size() >= 3 && std::memcmp(src.text.data(), "\xEF\xBB\xBF", 3) == 0)
@@ -893,15 +1086,17 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
     layout.valueField = valueField;
     record.column = std::move(label);
 
-    // The lines after the header, split into pieces of whole lines, one
-    // per thread; each piece's lines are counted first so that its samples
-    // can go straight to their final places.
+    // The lines after the header, split into pieces of whole lines, eight
+    // per thread, which the threads take in turn: a thread that gets less
+    // of a busy machine takes fewer. Each piece's lines are counted first so
+    // that its samples can go straight to their final places.
     const char* const bodyBegin = header.empty() ? first : afterFirst;
     const std::size_t bodyBytes = static_cast<std::size_t>(textEnd - bodyBegin);
     const unsigned threads = threadCount(options, bodyBytes, plain);
-    std::vector<Chunk> chunks(threads);
-    for (unsigned k = 0; k < threads; ++k) {
-        const char* cut = bodyBegin + bodyBytes / threads * k + bodyBytes % threads * k / threads;
+    const std::size_t pieces = threads == 1 ? 1 : 8 * std::size_t{threads};
+    std::vector<Chunk> chunks(pieces);
+    for (std::size_t k = 0; k < pieces; ++k) {
+        const char* cut = bodyBegin + bodyBytes / pieces * k + bodyBytes % pieces * k / pieces;
         if (k > 0 && cut > bodyBegin && cut[-1] != '\n') {
             const char* nl = static_cast<const char*>(
                 std::memchr(cut, '\n', static_cast<std::size_t>(textEnd - cut)));
@@ -910,10 +1105,17 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
         chunks[k].begin = std::max(cut, k > 0 ? chunks[k - 1].begin : bodyBegin);
         if (k > 0) chunks[k - 1].end = chunks[k].begin;
     }
-    chunks[threads - 1].end = textEnd;
-    runParallel(threads, [&chunks](unsigned k) {
-        Chunk& c = chunks[k];
-        c.lines = detail::countNewlines(c.begin, c.end) + (c.end > c.begin && c.end[-1] != '\n');
+    chunks[pieces - 1].end = textEnd;
+    std::atomic<std::size_t> nextPiece{0};
+    const auto eachPiece = [&](auto work) {
+        nextPiece = 0;
+        runParallel(threads, [&](unsigned) {
+            for (std::size_t k = nextPiece++; k < pieces; k = nextPiece++) work(chunks[k]);
+        });
+    };
+    eachPiece([path](Chunk& c) {
+        c.lines =
+            detail::countNewlines(c.begin, c.end, path) + (c.end > c.begin && c.end[-1] != '\n');
     });
     std::size_t room = 0;
     for (Chunk& c : chunks) {
@@ -932,8 +1134,10 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
     body.textEnd = textEnd;
     body.times = timed ? record.time.data() : nullptr;
     body.values = record.values.data();
-    body.templates = !plain;
-    runParallel(threads, [&](unsigned k) { parseChunk(body, chunks[k]); });
+    // Templates read digits eight to a 64-bit word, lowest address first.
+    body.templates = !plain && std::endian::native == std::endian::little;
+    body.wide = path == detail::ReadPath::WideTemplates;
+    eachPiece([&body](Chunk& c) { parseChunk(body, c); });
 
     const char* faultAt = nullptr;
     std::string fault;
@@ -987,13 +1191,26 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
     const std::vector<double>& t = record.time;
     record.startS = t[0];
     record.intervalS = (t[n - 1] - t[0]) / static_cast<double>(n - 1);
-    std::vector<std::size_t> bad(threads, kNone);
-    runParallel(threads, [&](unsigned k) {
-        bad[k] =
-            firstBadStep(t.data(), n / threads * k + n % threads * k / threads,
-                         n / threads * (k + 1) + n % threads * (k + 1) / threads, record.intervalS);
-    });
-    const std::size_t i = *std::min_element(bad.begin(), bad.end());
+    // The steps within each piece are known; add those across the pieces'
+    // joins. A rounded subtraction keeps the order of the steps, so no step
+    // is further from the interval than the shortest or the longest one.
+    double minStep = kNoStep[0], maxStep = kNoStep[1];
+    std::size_t start = 0;
+    for (const Chunk& c : chunks) {
+        minStep = std::min(minStep, c.minStep);
+        maxStep = std::max(maxStep, c.maxStep);
+        if (start > 0 && c.samples > 0) {
+            minStep = std::min(minStep, t[start] - t[start - 1]);
+            maxStep = std::max(maxStep, t[start] - t[start - 1]);
+        }
+        start += c.samples;
+    }
+    const auto strays = [&record](double step) {
+        return !(step > 0) ||
+               std::abs(step - record.intervalS) > kIntervalTolerance * record.intervalS;
+    };
+    const std::size_t i =
+        strays(minStep) || strays(maxStep) ? firstBadStep(t.data(), 1, n, record.intervalS) : kNone;
     if (i != kNone) {
         const char* line = lineOfSample(bodyBegin, textEnd, i);
         const char* previous = lineOfSample(bodyBegin, textEnd, i - 1);
@@ -1045,14 +1262,14 @@ class InputText {
     }
 
 #ifdef KORVEX_MAP_FILES
-    // Maps the regular file open at fd from its start; false where it cannot.
+    // Maps the regular file open at fd from its start; false where it
+    // cannot. Its pages are faulted in by the threads that count its lines.
     bool map(int fd, std::size_t size) {
-        int flags = MAP_PRIVATE;
-#ifdef MAP_POPULATE
-        flags |= MAP_POPULATE;  // one call instead of a page fault per page
-#endif
-        void* p = ::mmap(nullptr, size, PROT_READ, flags, fd, 0);
+        void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
         if (p == MAP_FAILED) return false;
+#ifdef MADV_WILLNEED
+        ::madvise(p, size, MADV_WILLNEED);  // start reading what is not in memory yet
+#endif
         data_ = static_cast<const char*>(p);
         size_ = size;
         mapped_ = true;
@@ -1150,18 +1367,18 @@ Record readRecord(const std::string& path, const ReadOptions& options) {
     } else {
         loadFile(path, text);
     }
-    return parse(text.view(), path, options, false);
+    return parse(text.view(), path, options, detail::ReadPath::WideTemplates);
 }
 
 Record parseRecord(std::string_view text, const std::string& source, const ReadOptions& options) {
-    return parse(text, source, options, false);
+    return parse(text, source, options, detail::ReadPath::WideTemplates);
 }
 
 namespace detail {
 
-Record parseRecordPlain(std::string_view text, const std::string& source,
-                        const ReadOptions& options) {
-    return parse(text, source, options, true);
+Record parseRecordBy(std::string_view text, const std::string& source, const ReadOptions& options,
+                     ReadPath path) {
+    return parse(text, source, options, path);
 }
 
 std::uint64_t matchBytes(const char* line, const char* pattern, const char* digits,
@@ -1179,26 +1396,10 @@ std::uint64_t matchBytesPortable(const char* line, const char* pattern, const ch
     return bits;
 }
 
-std::size_t countNewlines(const char* begin, const char* end) {
-#if defined(__SSE2__)
-    std::size_t n = 0;
-    const __m128i newline = _mm_set1_epi8('\n');
-    while (end - begin >= 16) {
-        // Per-byte counts for up to 255 blocks, then summed.
-        const std::size_t blocks =
-            std::min<std::size_t>(static_cast<std::size_t>(end - begin) / 16, 255);
-        __m128i counts = _mm_setzero_si128();
-        for (std::size_t i = 0; i < blocks; ++i, begin += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin));
-            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(v, newline));
-        }
-        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
-        n += static_cast<std::size_t>(_mm_extract_epi16(sums, 0) + _mm_extract_epi16(sums, 4));
-    }
-    return n + countNewlinesPortable(begin, end);
-#else
+std::size_t countNewlines(const char* begin, const char* end, ReadPath path) {
+    if (path == ReadPath::WideTemplates && wideReader()) return countNewlinesWide(begin, end);
+    if (path != ReadPath::Plain) return countNewlinesNarrow(begin, end);
     return countNewlinesPortable(begin, end);
-#endif
 }
 
 std::size_t countNewlinesPortable(const char* begin, const char* end) {

@@ -16,9 +16,10 @@ namespace korvex {
 enum class RecordTimeUnit { Seconds, Milliseconds };
 
 struct ReadOptions {
-    std::string valueColumn;  // "" = default (2, or 1 with no time column); a number counted from
-                              // 1, or a header name
-    std::string timeColumn;   // "" = default (1); a number, a name, or "none"
+    // "" = default (2, or 1 with no time column); a number counted from 1,
+    // or a header name.
+    std::string valueColumn;
+    std::string timeColumn;  // "" = default (1); a number, a name, or "none"
     RecordTimeUnit timeUnit = RecordTimeUnit::Seconds;
     std::optional<double> rateHz;  // required with timeColumn "none", refused otherwise
     unsigned threads = 0;          // 0: every core
@@ -63,10 +64,14 @@ Record parseRecord(std::string_view text, const std::string& source, const ReadO
 
 namespace detail {
 
-// parseRecord with every line through the plain field-by-field parser, on
-// one thread: what the fast paths must reproduce exactly.
-Record parseRecordPlain(std::string_view text, const std::string& source,
-                        const ReadOptions& options);
+// Which parsers read the lines. Plain: field by field, on one thread; what
+// the others must reproduce exactly. Templates: also the line templates,
+// digits read eight at a time, on ReadOptions::threads. WideTemplates: the
+// same with the processor's 32-byte vectors where it has them (what
+// parseRecord does).
+enum class ReadPath { Plain, Templates, WideTemplates };
+Record parseRecordBy(std::string_view text, const std::string& source, const ReadOptions& options,
+                     ReadPath path);
 
 // One bit per byte of line[0 .. 16 x blocks), blocks 1 to 4: set where the
 // byte equals the pattern's, or is an ASCII digit where `digits` is not 0.
@@ -75,8 +80,8 @@ std::uint64_t matchBytes(const char* line, const char* pattern, const char* digi
 std::uint64_t matchBytesPortable(const char* line, const char* pattern, const char* digits,
                                  unsigned blocks);
 
-// Newlines in [begin, end), and the same without the processor's vectors.
-std::size_t countNewlines(const char* begin, const char* end);
+// Newlines in [begin, end) as each path counts them, and by a plain loop.
+std::size_t countNewlines(const char* begin, const char* end, ReadPath path);
 std::size_t countNewlinesPortable(const char* begin, const char* end);
 
 }  // namespace detail
