@@ -11,6 +11,7 @@
 #include "analysis/srs_table.h"
 #include "cli/output_files.h"
 #include "cli/progress.h"
+#include "pulse/input_notes.h"
 #include "pulse/pulse_messages.h"
 #include "pulse/pulse_series.h"
 #include "pulse/time_history.h"
@@ -137,6 +138,9 @@ int runGenerate(const CLI::App& app, const GenerateArguments& arguments) {
     }
     if (const auto covered = cutCoverageSeconds(params)) {
         std::cerr << "korvex-cli: " << cutNote(*covered) << '\n';
+    }
+    for (const std::string& note : inputNotes(nullptr, params)) {
+        std::cerr << "korvex-cli: note: " << note << '\n';
     }
     return ok ? kExitDone : kExitNotWritten;
 }
