@@ -49,10 +49,10 @@ QPointF ChartView::toValue(QPointF position) const {
 }
 
 bool ChartView::inPlot(QPoint viewPos) const {
-    // A pixel of slack: the plot's edges fall between pixels.
+    // A little slack, so that a drag can start right at the plot's edge.
     return chart()
         ->plotArea()
-        .adjusted(-1, -1, 1, 1)
+        .adjusted(-4, -4, 4, 4)
         .contains(chart()->mapFromScene(mapToScene(viewPos)));
 }
 

@@ -186,14 +186,14 @@ QLabel* statusLine() {
     label->setTextFormat(Qt::PlainText);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setContentsMargins(6, 0, 6, 0);
-    label->setMinimumWidth(1);  // a long readout is cut, never widens the window
+    label->setWordWrap(true);  // never cut, never widens the window
     return label;
 }
 
 QString hintText() {
     return QApplication::translate(
         "korvex::PreviewPane",
-        "Wheel or drag: zoom \u00b7 Shift+drag: pan \u00b7 double-click: all");
+        "Wheel or drag: zoom \u00b7 Shift+drag: pan \u00b7 double\u2011click: all");
 }
 
 std::string plain(const QLineEdit* edit) {
@@ -257,7 +257,7 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     m_positive = line(tr("positive"), QColor(0x1f, 0x4e, 0x9a), 1.2);
     m_negative = line(tr("negative"), QColor(0xd0, 0x60, 0x10), 1.2);
     // Drawn last and see-through, so that either peak shows under it.
-    m_maximax = line(tr("maximax"), QColor(0x20, 0x90, 0x40, 0x90), 4.0);
+    m_maximax = line(tr("maximax"), QColor(0x30, 0xa0, 0x50, 0x60), 5.0);
     m_srsX = new QCategoryAxis;
     m_srsX->setTitleText(QStringLiteral("natural frequency (Hz)"));
     m_srsY = new QCategoryAxis;
@@ -341,7 +341,8 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     m_notes->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_notes->setWordWrap(true);
     m_notes->setContentsMargins(6, 2, 6, 4);
-    m_notes->setStyleSheet(QStringLiteral("color: #8a3a00"));
+    m_notes->setStyleSheet(
+        QStringLiteral("QLabel { color: #8a3a00 } QLabel:disabled { color: #c8b4a4 }"));
     auto* page = new QWidget;
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 0, 0, 0);
@@ -368,7 +369,7 @@ QWidget* PreviewPane::makeSettingsRow() {
     grid->setContentsMargins(6, 0, 6, 0);
     grid->setSpacing(1);
     auto* line = new QHBoxLayout;
-    line->setSpacing(4);
+    line->setSpacing(3);
     const auto edit = [&](const char* name, const QString& label, const QString& placeholder,
                           int width) {
         if (!label.isEmpty()) line->addWidget(new QLabel(label));
@@ -379,11 +380,12 @@ QWidget* PreviewPane::makeSettingsRow() {
         line->addWidget(e);
         return e;
     };
-    m_srsQ = edit("spectrumQ", tr("Q"), QStringLiteral("10"), 40);
-    m_srsFrom = edit("spectrumFrom", tr("from"), QStringLiteral("10"), 56);
-    m_srsTo = edit("spectrumTo", tr("to"), tr("rate/10"), 56);
-    line->addWidget(new QLabel(tr("Hz,")));
-    m_srsPerOctave = edit("spectrumPerOctave", QString(), QStringLiteral("12"), 32);
+    // Compact enough for the window's smallest width.
+    m_srsQ = edit("spectrumQ", tr("Q"), QStringLiteral("10"), 38);
+    m_srsFrom = edit("spectrumFrom", tr("from"), QStringLiteral("10"), 50);
+    m_srsTo = edit("spectrumTo", tr("to"), tr("rate/10"), 54);
+    line->addWidget(new QLabel(tr("Hz")));
+    m_srsPerOctave = edit("spectrumPerOctave", QString(), QStringLiteral("12"), 28);
     line->addWidget(new QLabel(tr("per octave")));
     line->addStretch(1);
     grid->addLayout(line);

@@ -92,7 +92,8 @@ CPulseDlg::CPulseDlg(PulsePlatform& platform, QWidget* parent)
     // of a window that may now be resized.
     m_formSize = size();
     m_preview = new PreviewPane(this);
-    setMinimumSize(m_formSize.width() + 360, std::max(m_formSize.height(), 400));
+    // Tall enough for the pane's spectrum to keep its axis titles whole.
+    setMinimumSize(m_formSize.width() + 360, std::max(m_formSize.height(), 480));
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     resize(m_formSize.width() + 680, std::max(m_formSize.height(), 600));
     DoDataExchange();
