@@ -802,7 +802,9 @@ void PreviewPane::savePlot(ChartView* view, const QString& path, int width) {
     const qreal oldOpacity = chart->opacity();
     view->setMarker(std::nullopt);
     chart->setOpacity(1.0);
-    chart->setTitle(view == m_srsView ? pulseTitle() + QLatin1Char('\n') + oldTitle : pulseTitle());
+    // One line: not every program that reads SVG breaks a title's lines.
+    chart->setTitle(view == m_srsView ? pulseTitle() + QStringLiteral("; ") + oldTitle
+                                      : pulseTitle());
     chart->resize(logical);
     if (chart->layout() != nullptr) chart->layout()->activate();
     if (view == m_timeView) drawTimeHistory();
