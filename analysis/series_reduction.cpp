@@ -30,4 +30,23 @@ std::vector<ChartPoint> minMaxReduce(std::span<const double> x, std::span<const 
     return out;
 }
 
+SampleRange visibleSamples(std::span<const double> x, double lo, double hi) {
+    if (!(lo <= hi)) return {};
+    std::size_t begin =
+        static_cast<std::size_t>(std::lower_bound(x.begin(), x.end(), lo) - x.begin());
+    std::size_t end =
+        static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), hi) - x.begin());
+    if (begin > 0) --begin;
+    if (end < x.size()) ++end;
+    return {begin, end};
+}
+
+std::vector<ChartPoint> minMaxReduceRange(std::span<const double> x, std::span<const double> y,
+                                          double lo, double hi, int columns) {
+    const std::size_t n = std::min(x.size(), y.size());
+    const SampleRange r = visibleSamples(x.first(n), lo, hi);
+    return minMaxReduce(x.subspan(r.begin, r.end - r.begin), y.subspan(r.begin, r.end - r.begin),
+                        columns);
+}
+
 }  // namespace korvex

@@ -44,6 +44,33 @@ void BM_ShowAndDrawWholeRecordPulse(benchmark::State& state) {
 }
 BENCHMARK(BM_ShowAndDrawWholeRecordPulse)->Unit(benchmark::kMillisecond);
 
+// A zoom or pan step on the 2,000,000-sample record: the axes, the min/max
+// reduction of the samples in view and (with draw) painting the chart.
+void zoomRedraw(benchmark::State& state, korvex::ChartRange range, bool draw) {
+    korvex::PreviewPane pane;
+    pane.resize(700, 560);
+    pane.show();
+    korvex::computePulseSeries(kLongRecord);
+    pane.showPulse(kLongRecord, korvex::pulseSeries);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        pane.setView(pane.timeHistoryView(), range);
+        if (draw) benchmark::DoNotOptimize(pane.timeHistoryView()->grab());
+    }
+}
+
+const korvex::ChartRange kWholeRecord{0, 200, -0.1, 1.1};
+const korvex::ChartRange kAroundThePulse{0, 0.02, -0.1, 1.1};
+const korvex::ChartRange kOneSecond{50, 51, -0.1, 1.1};
+BENCHMARK_CAPTURE(zoomRedraw, whole_record, kWholeRecord, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(zoomRedraw, one_second, kOneSecond, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(zoomRedraw, around_the_pulse, kAroundThePulse, false)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(zoomRedraw, whole_record_drawn, kWholeRecord, true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(zoomRedraw, around_the_pulse_drawn, kAroundThePulse, true)
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

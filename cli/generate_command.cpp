@@ -11,6 +11,7 @@
 #include "analysis/srs.h"
 #include "cli/output_files.h"
 #include "pulse/compensation.h"
+#include "pulse/input_notes.h"
 #include "pulse/pulse_messages.h"
 #include "pulse/pulse_series.h"
 #include "pulse/time_history.h"
@@ -211,6 +212,9 @@ int runGenerate(const CLI::App& app, const GenerateArguments& arguments) {
         std::cerr << "korvex-cli: " << cutNote(*covered) << '\n';
     } else if (cut) {
         std::cerr << "korvex-cli: " << cutNote(kMaxSamples * interval) << '\n';
+    }
+    for (const std::string& note : inputNotes(nullptr, params)) {
+        std::cerr << "korvex-cli: note: " << note << '\n';
     }
     return ok ? kExitDone : kExitNotWritten;
 }

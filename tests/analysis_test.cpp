@@ -234,6 +234,40 @@ TEST(MinMaxReduce, KeepsEverySpikeInOrder) {
     EXPECT_EQ(minMaxReduce(std::span(x).first(500), std::span(y).first(500), 300).size(), 500u);
 }
 
+// A zoomed view reduces only what it shows: the samples inside the range and
+// one on each side, found by bisection of the time column.
+TEST(MinMaxReduce, RangeIsTheReductionOfTheVisibleSlice) {
+    std::vector<double> x(20000), y(20000);
+    std::mt19937 rng(11);
+    std::normal_distribution<double> noise;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        x[i] = static_cast<double>(i / 2 * 2) / 16;  // pairs of equal times
+        y[i] = noise(rng);
+    }
+    struct Case {
+        double lo, hi;
+        SampleRange expected;
+    };
+    const Case cases[] = {
+        {-1.0, 2000.0, {0, 20000}},        // all of it
+        {100.0, 200.0, {1599, 3203}},      // both samples at each end, and one more
+        {100.01, 100.02, {1601, 1603}},    // between two samples: one each side
+        {1240.0, 3000.0, {19839, 20000}},  // past the end
+        {-2.0, -1.0, {0, 1}},              // before the start
+        {0.3, 0.2, {0, 0}},                // upside down
+    };
+    for (const Case& c : cases) {
+        const SampleRange r = visibleSamples(x, c.lo, c.hi);
+        EXPECT_EQ(r, c.expected) << c.lo << " " << c.hi;
+        const std::span<const double> xs(x.data() + r.begin, r.end - r.begin),
+            ys(y.data() + r.begin, r.end - r.begin);
+        for (int columns : {1, 700}) {
+            EXPECT_EQ(minMaxReduceRange(x, y, c.lo, c.hi, columns), minMaxReduce(xs, ys, columns))
+                << c.lo << " " << columns;
+        }
+    }
+}
+
 TEST(PulseFigures, FineHalfSineMatchesTheContinuousPulse) {
     const PulseParameters p{3.0, 11.0, 20.0, 1000.0, PulseType::HalfSine, TimeUnit::Milliseconds};
     computePulseSeries(p);

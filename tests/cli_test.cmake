@@ -10,6 +10,10 @@ function(expect name status pattern)
   execute_process(COMMAND "${CLI}" ${ARGN} RESULT_VARIABLE rc OUTPUT_FILE "${WORK}/stdout.bin"
                   ERROR_VARIABLE err)
   file(READ "${WORK}/stdout.bin" out)
+  # Notes on what came out add to the other messages; a pattern sees them when it asks.
+  if(NOT pattern MATCHES "note: ")
+    string(REGEX REPLACE "korvex-cli: note: [^\n]*\n" "" err "${err}")
+  endif()
   if(NOT rc STREQUAL "${status}" OR NOT err MATCHES "${pattern}")
     message(SEND_ERROR "${name}: exit ${rc} (want ${status}), stderr: ${err}")
   endif()
@@ -53,6 +57,12 @@ expect(sawtooth 0 "^$" --shape terminal-sawtooth --unit s --amplitude 2 --pulse-
        --total-duration 0.1 --sample-rate 10000 --output "${WORK}/saw.txt")
 expect_line(sawtooth "${WORK}/saw.txt" 55 "  5.500000e-003 \t  1.0000e+000 \r\n")
 expect_line(sawtooth "${WORK}/saw.txt" 110 "  1.100000e-002 \t  0.0000e+000 \r\n")
+
+# The end sample lands one rounding past the pulse end, and the note says so.
+expect(sawtooth_note 0
+       "^korvex-cli: note: Peak: the sampled peak is 39.8182 of 40, 0.455 % short: the sample due at the pulse end [(]0.011 s[)] computes to just past it and is 0; the last ramp sample is at 0.01095 s\n$"
+       --shape terminal-sawtooth --unit s --amplitude 40 --pulse-duration 0.011
+       --total-duration 0.1 --sample-rate 20000 --output "${WORK}/saw40.txt")
 
 expect(to_stdout 0 "^$" ${pulse} --output -)
 expect_bytes(to_stdout "${WORK}/stdout.bin" "${two_lines}")

@@ -383,10 +383,44 @@ TEST_F(DialogTest, TimeAxisKeepsAFewTicksFromShortRecordToLongAndBack) {
     EXPECT_LE(most, 10.0);
 }
 
+TEST_F(DialogTest, AnyInputChangeDimsThePaneUntilTheNextCalculate) {
+    PreviewPane* pane = dlg->previewPane();
+    edit(IDC_AMPLITUDE)->setText("50,5");
+    edit(IDC_PULSE_DURATION)->setText("11");
+    edit(IDC_TOTAL_DURATION)->setText("100");
+    edit(IDC_SAMPLE_RATE)->setText("10");
+    EXPECT_FALSE(pane->isStale());  // nothing shown yet, nothing to dim
+    get<QPushButton>(IDOK)->click();
+    ASSERT_TRUE(pane->isShowingPulse());
+    EXPECT_EQ(pane->notesText().toStdString(), "\u2022 Amplitude: \"50,5\" read as 50");
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"amplitude", [&] { edit(IDC_AMPLITUDE)->setText("50"); }},
+        {"pulse", [&] { QTest::keyClick(edit(IDC_PULSE_DURATION), Qt::Key_0); }},
+        {"total", [&] { edit(IDC_TOTAL_DURATION)->setText("200"); }},
+        {"rate", [&] { edit(IDC_SAMPLE_RATE)->setText("20"); }},
+        {"type", [&] { list(IDC_PULSE_TYPE)->setCurrentRow(1); }},
+        {"unit", [&] { list(IDC_TIME_UNIT)->setCurrentRow(1); }},
+    };
+    for (const auto& [what, change] : changes) {
+        change();
+        EXPECT_TRUE(pane->isStale()) << what;
+        EXPECT_LT(pane->timeHistoryView()->chart()->opacity(), 1.0) << what;
+        get<QPushButton>(IDOK)->click();
+        EXPECT_FALSE(pane->isStale()) << what;
+        EXPECT_EQ(pane->timeHistoryView()->chart()->opacity(), 1.0) << what;
+    }
+    EXPECT_TRUE(pane->notesText().isEmpty());
+    EXPECT_TRUE(platform.messages.empty());
+}
+
 }  // namespace
 }  // namespace korvex
 
 int main(int argc, char** argv) {
+    // The pane's remembered settings come from a scratch folder, not the user's.
+    const auto config = std::filesystem::temp_directory_path() / "korvex_dialog_test_config";
+    std::filesystem::remove_all(config);
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
     QApplication app(argc, argv);
     QApplication::setApplicationName("korvex");
     testing::InitGoogleTest(&argc, argv);

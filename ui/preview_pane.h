@@ -1,5 +1,5 @@
 // The pane beside the form: the pulse just calculated, drawn, its shock
-// response spectrum and its figures.
+// response spectrum and its figures, with notes on what was typed.
 #pragma once
 
 #include <QFutureWatcher>
@@ -7,18 +7,22 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "analysis/srs.h"
+#include "pulse/input_notes.h"
 #include "pulse/pulse_series.h"
+#include "ui/chart_view.h"
 
+class QCategoryAxis;
 class QChart;
-class QChartView;
 class QLabel;
+class QLineEdit;
 class QLineSeries;
-class QLogValueAxis;
-class QStackedWidget;
 class QTabWidget;
+class QTimer;
+class QStackedWidget;
 class QValueAxis;
 
 namespace korvex {
@@ -32,15 +36,42 @@ class PreviewPane : public QWidget {
     ~PreviewPane() override;
 
     // Draws `series` (which must stay as it is until the next call) and its
-    // figures at once; the spectrum follows from a worker thread.
-    void showPulse(const PulseParameters& params, const PulseSeries& series);
+    // figures at once; the spectrum follows from a worker thread. `typed`
+    // are the form's texts, for the notes on how they were read.
+    void showPulse(const PulseParameters& params, const PulseSeries& series,
+                   const PulseTexts* typed = nullptr);
     // Back to the one-line hint.
     void clearPulse();
+    // An input of the form changed: the charts are dimmed and say so until
+    // the next pulse is shown.
+    void markStale();
 
     bool isShowingPulse() const;
+    bool isStale() const;
     QString figuresText() const;
-    QChartView* timeHistoryView() const { return m_timeView; }
-    QChartView* spectrumView() const { return m_srsView; }
+    QString notesText() const;
+    QString readoutText(const ChartView* view) const;
+    ChartView* timeHistoryView() const { return m_timeView; }
+    ChartView* spectrumView() const { return m_srsView; }
+
+    // Zoom as the mouse asks (axis values; log10 units on the spectrum),
+    // kept inside the whole view; and back to the whole view.
+    void setView(ChartView* view, ChartRange range);
+    void showAll(ChartView* view);
+
+    // Exports, as the context menu runs them once a name is chosen; a file
+    // that cannot be written throws FileError. The plot is an SVG drawing
+    // for a name ending in .svg, else a PNG image `width` pixels wide.
+    void savePlot(ChartView* view, const QString& path, int width);
+    void saveSpectrum(const QString& path);
+    // What Copy puts on the clipboard: the visible part of the view's data
+    // as tab-separated columns under a header line.
+    QString visibleDataText(const ChartView* view) const;
+
+    // Reads the spectrum settings now (typing waits a moment first), checks
+    // them as korvex-cli does, and recomputes the spectrum when they pass.
+    void applySpectrumSettings();
+    QString spectrumSettingsMessage() const;
 
   signals:
     // The spectrum of the latest pulse is drawn (or known to be unavailable).
@@ -52,37 +83,64 @@ class PreviewPane : public QWidget {
         QFutureWatcher<std::vector<SrsPoint>>* watcher;
     };
 
-    QChartView* makeView(QChart* chart);
+    QWidget* makeSettingsRow();
     void drawTimeHistory();
-    void startSpectrum(const PulseParameters& params);
+    void startSpectrum();
     void showSpectrum(const std::vector<SrsPoint>& points);
     void spectrumUnavailable(const QString& why);
     void abandonSpectrum();
-    void contextMenu(QChartView* view, QPoint pos);
-    void savePlot(QChartView* view);
+    void setTimeRange(ChartRange r);
+    void setSpectrumRange(ChartRange r);
+    void readTimeHistory(QPointF value);
+    void readSpectrum(QPointF value);
+    void endReadout(ChartView* view);
+    void contextMenu(ChartView* view, QPoint pos);
+    void askSavePlot(ChartView* view);
+    void askSaveSpectrum();
+    void writeFile(const QString& path, const QByteArray& bytes);
+    QString pulseTitle() const;
+    std::optional<SrsSettings> readSpectrumSettings();
 
     QStackedWidget* m_stack = nullptr;
     QLabel* m_hint = nullptr;
+    QLabel* m_stale = nullptr;
     QTabWidget* m_tabs = nullptr;
     QLabel* m_figures = nullptr;
+    QLabel* m_notes = nullptr;
 
     QChart* m_timeChart = nullptr;
-    QChartView* m_timeView = nullptr;
+    ChartView* m_timeView = nullptr;
+    QLabel* m_timeReadout = nullptr;
     QLineSeries* m_timeLine = nullptr;
     QValueAxis* m_timeX = nullptr;
     QValueAxis* m_timeY = nullptr;
     const PulseSeries* m_series = nullptr;
+    PulseParameters m_params;
+    double m_timeScale = 1.0;  // chart time units per second: 1000 for ms
+    QString m_timeUnit;
+    ChartRange m_timeAll;
     int m_columns = 0;  // pixel columns the drawn reduction was made for
 
     QChart* m_srsChart = nullptr;
-    QChartView* m_srsView = nullptr;
+    ChartView* m_srsView = nullptr;
+    QLabel* m_srsReadout = nullptr;
     QLineSeries* m_maximax = nullptr;
     QLineSeries* m_positive = nullptr;
     QLineSeries* m_negative = nullptr;
-    QLogValueAxis* m_srsX = nullptr;
-    QLogValueAxis* m_srsY = nullptr;
+    QCategoryAxis* m_srsX = nullptr;
+    QCategoryAxis* m_srsY = nullptr;
+    ChartRange m_srsAll;
     SrsPlan m_plan;
-    std::vector<Job> m_jobs;  // the last is the current one
+    std::vector<SrsPoint> m_points;  // of the spectrum drawn, for readout and exports
+    std::vector<Job> m_jobs;         // the last is the current one
+
+    QLineEdit* m_srsQ = nullptr;
+    QLineEdit* m_srsFrom = nullptr;
+    QLineEdit* m_srsTo = nullptr;
+    QLineEdit* m_srsPerOctave = nullptr;
+    QLabel* m_srsMessage = nullptr;
+    QTimer* m_settingsTimer = nullptr;
+    std::optional<SrsSettings> m_settings;  // none while the texts do not pass
 };
 
 }  // namespace korvex

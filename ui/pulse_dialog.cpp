@@ -40,8 +40,8 @@ std::string toLocal8Bit(const QString& text) {
 // The desktop's operations, with the pulse shown in the dialog's own pane.
 class PreviewingPlatform : public PulsePlatform {
   public:
-    PreviewingPlatform(PulsePlatform& platform, PreviewPane& pane)
-        : m_platform(platform), m_pane(pane) {}
+    PreviewingPlatform(PulsePlatform& platform, PreviewPane& pane, PulseTexts typed)
+        : m_platform(platform), m_pane(pane), m_typed(std::move(typed)) {}
     void messageBox(const std::string& text) override { m_platform.messageBox(text); }
     std::optional<std::string> askSaveFileName() override { return m_platform.askSaveFileName(); }
     std::unique_ptr<OutputFile> openOutputFile(const std::string& path) override {
@@ -51,7 +51,7 @@ class PreviewingPlatform : public PulsePlatform {
     void endWaitCursor() override { m_platform.endWaitCursor(); }
     void showPulse(const PulseParameters& params, const PulseSeries& series) override {
         m_platform.showPulse(params, series);
-        m_pane.showPulse(params, series);
+        m_pane.showPulse(params, series, &m_typed);
     }
     void clearPulse() override {
         m_platform.clearPulse();
@@ -61,6 +61,7 @@ class PreviewingPlatform : public PulsePlatform {
   private:
     PulsePlatform& m_platform;
     PreviewPane& m_pane;
+    PulseTexts m_typed;  // what the command is about to read, for the pane's notes
 };
 
 // The selected entry, -1 when none (a control-click can clear the selection).
@@ -91,13 +92,21 @@ CPulseDlg::CPulseDlg(PulsePlatform& platform, QWidget* parent)
     // of a window that may now be resized.
     m_formSize = size();
     m_preview = new PreviewPane(this);
-    setMinimumSize(m_formSize.width() + 360, std::max(m_formSize.height(), 400));
+    // Tall enough for the pane's spectrum to keep its axis titles whole.
+    setMinimumSize(m_formSize.width() + 360, std::max(m_formSize.height(), 480));
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     resize(m_formSize.width() + 680, std::max(m_formSize.height(), 600));
     DoDataExchange();
     connect(m_calculate, &QPushButton::clicked, this, &CPulseDlg::accept);
     connect(control<QPushButton>(*this, IDCANCEL), &QPushButton::clicked, this, &CPulseDlg::reject);
     connect(m_timeUnit, &QListWidget::itemSelectionChanged, this, &CPulseDlg::OnTimeUnitChange);
+    // Once an input changes, the pane's pulse is no longer the form's.
+    for (QLineEdit* edit : {m_amplitude, m_pulseDuration, m_totalDuration, m_sampleRate}) {
+        connect(edit, &QLineEdit::textChanged, m_preview, &PreviewPane::markStale);
+    }
+    for (QListWidget* list : {m_pulseType, m_timeUnit}) {
+        connect(list, &QListWidget::itemSelectionChanged, m_preview, &PreviewPane::markStale);
+    }
     OnInitDialog();
 }
 
@@ -181,7 +190,9 @@ void CPulseDlg::resizeEvent(QResizeEvent* event) {
 }
 
 void CPulseDlg::OnOK() {
-    PreviewingPlatform platform(m_platform, *m_preview);
+    PreviewingPlatform platform(
+        m_platform, *m_preview,
+        {amplitudeText(), pulseDurationText(), totalDurationText(), sampleRateText()});
     try {
         OnCalculate(*this, platform);
     } catch (const FileError& e) {
