@@ -19,8 +19,9 @@ struct RecordFigures {
     double rms = 0.0;
 };
 
-// Sums are compensated, so a record of 10^8 samples loses no digits to
-// rounding. A NaN sample makes the sums NaN and is the peak.
+// Sums are compensated block by block, so a long record loses about a
+// block's worth of rounding, not a record's. A NaN sample makes the sums NaN
+// and is the peak.
 RecordFigures computeRecordFigures(const RecordView& record);
 
 }  // namespace korvex

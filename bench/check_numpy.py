@@ -68,8 +68,11 @@ def srs_maximax(x, interval, q, f_from, f_to, per_octave):
         B = w * interval * np.sqrt(1 - 1 / (4 * q * q))
         E = np.exp(-A)
         S = np.sin(B) / B
+        # The free vibration after the record counts: zeros until the
+        # response has decayed by e^-40.
+        tail = np.zeros(int(40 / A))
         y = lfilter([1 - E * S, 2 * E * (S - np.cos(B)), E * E - E * S],
-                    [1, -2 * E * np.cos(B), E * E], x)
+                    [1, -2 * E * np.cos(B), E * E], np.concatenate([x, tail]))
         peaks.append(max(y.max(), -y.min()))
     return np.array(freqs), np.array(peaks)
 

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <future>
 #include <optional>
 
 #include "analysis/motion.h"
@@ -42,6 +43,9 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
 
     bool ok = true;
     if (!a.summary.empty()) {
+        // The motion on the second core while this one takes the figures.
+        std::future<MotionFigures> motionFigures = std::async(
+            std::launch::async, [&view] { return computeMotion(view.values, view.intervalS); });
         const RecordFigures f = computeRecordFigures(view);
         nlohmann::ordered_json j = {
             {"source", record.source},
@@ -56,7 +60,7 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
             {"mean", f.mean},
             {"rms", f.rms},
         };
-        addMotionSummary(j, computeMotion(view.values, view.intervalS), motion);
+        addMotionSummary(j, motionFigures.get(), motion);
         ok &= writeText(a.summary, j.dump(2) + "\n");
     }
     if (srsPlan) ok &= writeSpectrum(a.srs, *srsPlan, view.values, "the record", motion.unit);
