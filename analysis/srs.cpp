@@ -33,7 +33,7 @@ inline Vec maxOf(const Vec& a, const Vec& b) {
     return a > b ? a : b;
 }
 
-constexpr int kVectors = 4;               // independent chains per step
+constexpr int kVectors = 2;               // independent chains per step
 constexpr int kLanes = 4 * kVectors;      // frequencies filtered together
 constexpr int kCheckInterval = 256;       // samples between early-stop checks
 constexpr int kCancelInterval = 1 << 16;  // samples between looks at the cancel flag
