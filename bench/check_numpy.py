@@ -16,7 +16,8 @@ import tempfile
 import time
 
 import numpy as np
-from scipy.signal import lfilter
+
+import srs_reference
 
 args = [a for a in sys.argv[1:] if not a.startswith("--")]
 build = args[0] if args else "build"
@@ -57,24 +58,8 @@ def extremes(shape, A, D, a, b):
 
 
 def srs_maximax(x, interval, q, f_from, f_to, per_octave):
-    freqs, k = [], 0
-    while f_from * 2 ** (k / per_octave) <= f_to * (1 + 1e-9):
-        freqs.append(f_from * 2 ** (k / per_octave))
-        k += 1
-    peaks = []
-    for f in freqs:
-        w = 2 * np.pi * f
-        A = w * interval / (2 * q)
-        B = w * interval * np.sqrt(1 - 1 / (4 * q * q))
-        E = np.exp(-A)
-        S = np.sin(B) / B
-        # The free vibration after the record counts: zeros until the
-        # response has decayed by e^-40.
-        tail = np.zeros(int(40 / A))
-        y = lfilter([1 - E * S, 2 * E * (S - np.cos(B)), E * E - E * S],
-                    [1, -2 * E * np.cos(B), E * E], np.concatenate([x, tail]))
-        peaks.append(max(y.max(), -y.min()))
-    return np.array(freqs), np.array(peaks)
+    rows = srs_reference.srs(x, interval, q, f_from, f_to, per_octave, free=True)
+    return rows[:, 0], rows[:, 3]
 
 
 def align(t, m, shape, A, D, lo, hi, windowed):

@@ -14,7 +14,7 @@ import tempfile
 import time
 
 import numpy as np
-from scipy.signal import lfilter
+from srs_reference import srs
 
 build = sys.argv[1] if len(sys.argv) > 1 else "build"
 cli = f"{build}/cli/korvex-cli"
@@ -34,30 +34,6 @@ def series(shape, unit, amplitude, pulse, total, rate):
         a[inside] = (t[inside] * amplitude) / pulse
     scale = 0.001 if unit == "ms" else 1.0
     return t * scale, a, dt * scale
-
-
-def srs(a, interval, q, f_from, f_to, per_octave, free=False):
-    """Peaks of lfilter's response; with `free`, also of the free vibration
-    after the record (zeros until it has decayed by e^-40), as korvex has it."""
-    freqs = []
-    k = 0
-    while f_from * 2 ** (k / per_octave) <= f_to * (1 + 1e-9):
-        freqs.append(f_from * 2 ** (k / per_octave))
-        k += 1
-    rows = []
-    for f in freqs:
-        w = 2 * np.pi * f
-        A = w * interval / (2 * q)
-        B = w * interval * np.sqrt(1 - 1 / (4 * q * q))
-        E = np.exp(-A)
-        S = np.sin(B) / B
-        b = [1 - E * S, 2 * E * (S - np.cos(B)), E * E - E * S]
-        den = [1, -2 * E * np.cos(B), E * E]
-        y, state = lfilter(b, den, a, zi=np.zeros(2))
-        if free:
-            y = np.concatenate([y, lfilter(b, den, np.zeros(int(40 / A)), zi=state)[0]])
-        rows.append((f, y.max(), -y.min(), max(y.max(), -y.min())))
-    return np.array(rows)
 
 
 def run_cli(args):

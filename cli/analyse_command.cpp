@@ -13,25 +13,19 @@ namespace korvex::cli {
 
 void AnalyseArguments::add(CLI::App& app) {
     record.add(app);
-    addOutputOption(app, "--summary", summary, "Figures of the record as JSON, to FILE or -");
-    CLI::Option* srsOption =
-        addOutputOption(app, "--srs", srs, "Shock response spectrum as a text table, to FILE or -");
-    srsOptions.add(app, srsOption);
-    addSrsKindOption(app, srsKind, srsOption);
-    motion.add(app);
+    outputs.add(app, "the record");
 }
 
 int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
     const ReadOptions readOptions = a.record.validate(app);
-    SrsSettings srsSettings = a.srsOptions.settings(app);
-    srsSettings.kind = srsKindOf(a.srsKind);
-    const MotionOptions motion = validateMotion(app, a.motion);
-    if (a.summary.empty() && a.srs.empty() && motion.motion.empty()) {
+    const RecordOutputs o = validateOutputs(app, a.outputs);
+    const MotionOptions& motion = o.motion;
+    if (o.summary.empty() && o.srs.empty() && motion.motion.empty()) {
         throw UsageError::required("--summary, --srs or --motion");
     }
     requireDistinctOutputs({{"FILE", a.record.file == "-" ? "" : a.record.file},
-                            {"--summary", a.summary},
-                            {"--srs", a.srs},
+                            {"--summary", o.summary},
+                            {"--srs", o.srs},
                             {"--motion", motion.motion}});
 
     Record record;
@@ -39,10 +33,10 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
     if (!readRecordReported(a.record.file, readOptions, record, status)) return status;
     const RecordView view = record.view();
     std::optional<SrsPlan> srsPlan;
-    if (!a.srs.empty()) srsPlan = planSpectrum(srsSettings, record.intervalS, a.record.file);
+    if (!o.srs.empty()) srsPlan = planSpectrum(o.srsSettings, record.intervalS, a.record.file);
 
     bool ok = true;
-    if (!a.summary.empty()) {
+    if (!o.summary.empty()) {
         // The motion on the second core while this one takes the figures.
         std::future<MotionFigures> motionFigures = std::async(
             std::launch::async, [&view] { return computeMotion(view.values, view.intervalS); });
@@ -61,9 +55,9 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
             {"rms", f.rms},
         };
         addMotionSummary(j, motionFigures.get(), motion);
-        ok &= writeText(a.summary, j.dump(2) + "\n");
+        ok &= writeText(o.summary, j.dump(2) + "\n");
     }
-    if (srsPlan) ok &= writeSpectrum(a.srs, *srsPlan, view.values, "the record", motion.unit);
+    if (srsPlan) ok &= writeSpectrum(o.srs, *srsPlan, view.values, "the record", motion.unit);
     if (!motion.motion.empty()) ok &= writeMotionTable(motion.motion, view, motion.unit);
     return ok ? kExitDone : kExitNotWritten;
 }

@@ -14,9 +14,7 @@ namespace korvex::cli {
 
 struct AnalyseArguments {
     RecordArguments record;
-    std::string summary, srs, srsKind = "acceleration";
-    SrsOptions srsOptions;
-    MotionArguments motion;
+    RecordOutputArguments outputs;
     void add(CLI::App& app);
 };
 

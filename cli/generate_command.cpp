@@ -24,9 +24,8 @@ struct GenerateOptions {
     PulseParameters params;
     std::string shape, unit;
     std::optional<double> compensation;
-    std::string output, summary, srs;
-    SrsSettings srsSettings;
-    MotionOptions motion;
+    std::string output;
+    RecordOutputs outputs;
 };
 
 GenerateOptions validate(const CLI::App& app, const GenerateArguments& a) {
@@ -57,13 +56,10 @@ GenerateOptions validate(const CLI::App& app, const GenerateArguments& a) {
         }
         o.compensation = p;
     }
-    o.srsSettings = a.srsOptions.settings(app);
-    o.srsSettings.kind = srsKindOf(a.srsKind);
-    o.motion = validateMotion(app, a.motion);
+    o.outputs = validateOutputs(app, a.outputs);
     o.output = a.output;
-    o.summary = a.summary;
-    o.srs = a.srs;
-    if (o.output.empty() && o.summary.empty() && o.srs.empty() && o.motion.motion.empty()) {
+    if (o.output.empty() && o.outputs.summary.empty() && o.outputs.srs.empty() &&
+        o.outputs.motion.motion.empty()) {
         throw UsageError::required("--output, --summary, --srs or --motion");
     }
     return o;
@@ -120,7 +116,7 @@ std::string summaryJson(const PulseFigures& f, const GenerateOptions& o,
             {"ends_at_rest", compensation->endsAtRest},
         };
     }
-    addMotionSummary(j, computeMotion(record.values, record.intervalS), o.motion);
+    addMotionSummary(j, computeMotion(record.values, record.intervalS), o.outputs.motion);
     return j.dump(2) + "\n";
 }
 
@@ -140,12 +136,7 @@ void GenerateArguments::add(CLI::App& app) {
                     "and after, to end at rest and in place");
     addOutputOption(app, "--output", output,
                     "Time-history file to write, or - for standard output");
-    addOutputOption(app, "--summary", summary, "Figures of the pulse as JSON, to FILE or -");
-    CLI::Option* srsOption =
-        addOutputOption(app, "--srs", srs, "Shock response spectrum as a text table, to FILE or -");
-    srsOptions.add(app, srsOption);
-    addSrsKindOption(app, srsKind, srsOption);
-    motion.add(app);
+    outputs.add(app, "the pulse");
 }
 
 int runGenerate(const CLI::App& app, const GenerateArguments& arguments) {
@@ -165,15 +156,17 @@ int runGenerate(const CLI::App& app, const GenerateArguments& arguments) {
     }
     const double interval = sampleIntervalSeconds(params);
     std::optional<SrsPlan> srsPlan;
-    if (!o.srs.empty()) srsPlan = planSpectrum(o.srsSettings, interval, "--sample-rate");
+    if (!o.outputs.srs.empty())
+        srsPlan = planSpectrum(o.outputs.srsSettings, interval, "--sample-rate");
     requireDistinctOutputs({{"--output", o.output},
-                            {"--summary", o.summary},
-                            {"--srs", o.srs},
-                            {"--motion", o.motion.motion}});
+                            {"--summary", o.outputs.summary},
+                            {"--srs", o.outputs.srs},
+                            {"--motion", o.outputs.motion.motion}});
 
     // The time history is computed as it is written; the figures, the
     // spectrum and the motion need the whole series at once.
-    const bool whole = !o.summary.empty() || !o.srs.empty() || !o.motion.motion.empty();
+    const bool whole =
+        !o.outputs.summary.empty() || !o.outputs.srs.empty() || !o.outputs.motion.motion.empty();
     if (whole) {
         if (compensation) {
             computeCompensatedSeries(params, *compensation, pulseSeries);
@@ -196,16 +189,17 @@ int runGenerate(const CLI::App& app, const GenerateArguments& arguments) {
                 });
         });
     }
-    if (!o.summary.empty()) {
+    if (!o.outputs.summary.empty()) {
         PulseFigures figures = computePulseFigures(pulseSeries, params);
         if (compensation) figures.cut = compensation->cut;
-        ok &= writeText(o.summary, summaryJson(figures, o, compensation, record));
+        ok &= writeText(o.outputs.summary, summaryJson(figures, o, compensation, record));
     }
     if (srsPlan) {
-        ok &= writeSpectrum(o.srs, *srsPlan, record.values, "the pulse record", o.motion.unit);
+        ok &= writeSpectrum(o.outputs.srs, *srsPlan, record.values, "the pulse record",
+                            o.outputs.motion.unit);
     }
-    if (!o.motion.motion.empty()) {
-        ok &= writeMotionTable(o.motion.motion, record, o.motion.unit);
+    if (!o.outputs.motion.motion.empty()) {
+        ok &= writeMotionTable(o.outputs.motion.motion, record, o.outputs.motion.unit);
     }
     const bool cut = compensation ? compensation->cut : planSamples(params).cut;
     if (const auto covered = cutCoverageSeconds(params); covered && !compensation) {

@@ -16,10 +16,8 @@ namespace korvex::cli {
 struct GenerateArguments {
     std::string shape = "half-sine";
     std::string unit = "ms";
-    std::string amplitude, pulseDuration, totalDuration, sampleRate, compensation;
-    std::string output, summary, srs, srsKind = "acceleration";
-    SrsOptions srsOptions;
-    MotionArguments motion;
+    std::string amplitude, pulseDuration, totalDuration, sampleRate, compensation, output;
+    RecordOutputArguments outputs;
 
     void add(CLI::App& app);
 };

@@ -91,17 +91,27 @@ bool writeMotionTable(const std::string& path, const RecordView& record,
     });
 }
 
-CLI::Option* addSrsKindOption(CLI::App& app, std::string& kind, CLI::Option* needs) {
-    return addChoiceOption(app, "--srs-kind", kind,
-                           {"acceleration", "pseudo-velocity", "displacement"},
-                           "Response the spectrum gives (default acceleration)")
-        ->needs(needs);
+void RecordOutputArguments::add(CLI::App& app, const std::string& what) {
+    addOutputOption(app, "--summary", summary, "Figures of " + what + " as JSON, to FILE or -");
+    CLI::Option* srsOption =
+        addOutputOption(app, "--srs", srs, "Shock response spectrum as a text table, to FILE or -");
+    srsOptions.add(app, srsOption);
+    addChoiceOption(app, "--srs-kind", srsKind, {"acceleration", "pseudo-velocity", "displacement"},
+                    "Response the spectrum gives (default acceleration)")
+        ->needs(srsOption);
+    motion.add(app);
 }
 
-SrsKind srsKindOf(const std::string& kind) {
-    if (kind == "pseudo-velocity") return SrsKind::PseudoVelocity;
-    if (kind == "displacement") return SrsKind::Displacement;
-    return SrsKind::Acceleration;
+RecordOutputs validateOutputs(const CLI::App& app, const RecordOutputArguments& a) {
+    RecordOutputs o;
+    o.summary = a.summary;
+    o.srs = a.srs;
+    o.srsSettings = a.srsOptions.settings(app);
+    o.srsSettings.kind = a.srsKind == "pseudo-velocity" ? SrsKind::PseudoVelocity
+                         : a.srsKind == "displacement"  ? SrsKind::Displacement
+                                                        : SrsKind::Acceleration;
+    o.motion = validateMotion(app, a.motion);
+    return o;
 }
 
 SrsPlan planSpectrum(const SrsSettings& settings, double intervalS, const std::string& sampling) {

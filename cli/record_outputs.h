@@ -38,9 +38,22 @@ void addMotionSummary(nlohmann::ordered_json& summary, const MotionFigures& figu
 bool writeMotionTable(const std::string& path, const RecordView& record,
                       std::optional<AccelerationUnit> unit);
 
-// --srs-kind, as given, and its value.
-CLI::Option* addSrsKindOption(CLI::App& app, std::string& kind, CLI::Option* needs);
-SrsKind srsKindOf(const std::string& kind);
+// --summary, --srs with its settings and kind, and the motion options, as
+// given, for a record that is generated or read.
+struct RecordOutputArguments {
+    std::string summary, srs, srsKind = "acceleration";
+    SrsOptions srsOptions;
+    MotionArguments motion;
+    // `what` names the record in the help: "the pulse", "the record".
+    void add(CLI::App& app, const std::string& what);
+};
+
+struct RecordOutputs {
+    std::string summary, srs;  // paths, or ""
+    SrsSettings srsSettings;
+    MotionOptions motion;
+};
+RecordOutputs validateOutputs(const CLI::App& app, const RecordOutputArguments& arguments);
 
 // Plans the spectrum (a bad setting is a UsageError naming its option;
 // `sampling` names the option or file the interval comes from), computes
