@@ -62,7 +62,6 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(4, 4, 8, 8);
     layout->setSpacing(2);
     layout->addWidget(makeBar());
-    layout->addWidget(m_busy);
     layout->addWidget(m_openMessage);
     layout->addWidget(m_shaker);
     layout->addWidget(m_check);
@@ -70,7 +69,8 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
 
     m_hint =
         new QLabel(tr("Calculate shows the pulse here: its time history, its shock "
-                      "response spectrum and its figures."));
+                      "response spectrum and its figures.\n\nOpen Record\u2026 (or a file "
+                      "dropped on the window) checks a measured shock against it."));
     m_hint->setAlignment(Qt::AlignCenter);
     m_hint->setWordWrap(true);
     m_stack->addWidget(m_hint);
@@ -991,6 +991,28 @@ QWidget* PreviewPane::makeBar() {
     connect(m_viewRecord, &QToolButton::clicked, this, [this] { showView(2); });
     m_viewPulse->hide();
     m_viewRecord->hide();
+
+    // Work on a record: what, how far, and Cancel, in the bar so that
+    // nothing below it moves.
+    m_busy = new QWidget;
+    auto* busy = new QHBoxLayout(m_busy);
+    busy->setContentsMargins(4, 0, 4, 0);
+    busy->setSpacing(3);
+    m_busyText = new QLabel;
+    m_busyText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_progress = new QProgressBar;
+    m_progress->setFixedWidth(80);
+    m_progress->setMaximumHeight(12);
+    m_progress->setTextVisible(false);
+    auto* cancel = new QToolButton;
+    cancel->setText(tr("Cancel"));
+    cancel->setObjectName(QStringLiteral("cancelWork"));
+    connect(cancel, &QToolButton::clicked, this, &PreviewPane::cancelWork);
+    busy->addWidget(m_busyText, 1);
+    busy->addWidget(m_progress);
+    busy->addWidget(cancel);
+    m_busy->hide();
+    row->addWidget(m_busy, 10);
     row->addStretch(1);
     QToolButton* check = button("checkSettings", tr("Check"), true);
     check->setToolTip(tr("The settings a record is checked with"));
@@ -998,22 +1020,6 @@ QWidget* PreviewPane::makeBar() {
     m_shakerButton = button("shaker", tr("Shaker"), true);
     m_shakerButton->setToolTip(tr("Compensation, amplitude unit and the shaker's limits"));
     connect(m_shakerButton, &QToolButton::toggled, m_shaker, &QWidget::setVisible);
-
-    m_busy = new QWidget;
-    auto* busy = new QHBoxLayout(m_busy);
-    busy->setContentsMargins(6, 0, 0, 0);
-    m_busyText = new QLabel;
-    m_progress = new QProgressBar;
-    m_progress->setFixedWidth(120);
-    m_progress->setMaximumHeight(14);
-    m_progress->setTextVisible(false);
-    auto* cancel = new QPushButton(tr("Cancel"));
-    cancel->setObjectName(QStringLiteral("cancelWork"));
-    connect(cancel, &QPushButton::clicked, this, &PreviewPane::cancelWork);
-    busy->addWidget(m_busyText, 1);
-    busy->addWidget(m_progress);
-    busy->addWidget(cancel);
-    m_busy->hide();
 
     m_openMessage = new QLabel;
     m_openMessage->setObjectName(QStringLiteral("openMessage"));
@@ -1229,17 +1235,18 @@ void PreviewPane::openRecordFile(const QString& path) {
 }
 
 void PreviewPane::openRecord(const QString& path, const ReadOptions& options) {
+    m_recheckTimer->stop();  // the record opened is checked with the values of now
     m_openMessage->hide();
     m_record->open(QFile::encodeName(path).toStdString(), options, checkRequest());
 }
 
 void PreviewPane::recheckSoon() {
-    if (m_record->hasRecord()) m_recheckTimer->start();
+    if (m_record->hasRecord() || m_record->isBusy()) m_recheckTimer->start();
 }
 
 void PreviewPane::recheckRecord() {
     m_recheckTimer->stop();
-    if (m_record->hasRecord()) m_record->recheck(checkRequest());
+    if (m_record->hasRecord() || m_record->isBusy()) m_record->recheck(checkRequest());
 }
 
 void PreviewPane::askSaveReport() {

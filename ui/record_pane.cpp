@@ -3,6 +3,7 @@
 #include <QAreaSeries>
 #include <QCategoryAxis>
 #include <QChart>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -284,7 +285,13 @@ void RecordPane::open(const std::string& path, const ReadOptions& options,
 }
 
 void RecordPane::recheck(const CheckRequest& request) {
-    if (m_data) start(std::string(), ReadOptions{}, request);
+    if (m_job.watcher != nullptr && !m_job.path.empty()) {
+        const std::string path = m_job.path;
+        const ReadOptions options = m_job.options;
+        start(path, options, request);
+    } else if (m_data) {
+        start(std::string(), ReadOptions{}, request);
+    }
 }
 
 void RecordPane::start(const std::string& path, const ReadOptions& options,
@@ -297,7 +304,7 @@ void RecordPane::start(const std::string& path, const ReadOptions& options,
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     auto stage = std::make_shared<std::atomic<int>>(opening ? kReading : kChecking);
     auto* watcher = new QFutureWatcher<Result>(this);
-    m_job = {cancel, stage, watcher, QFileInfo(QString::fromStdString(path)).fileName()};
+    m_job = {cancel, stage, watcher, path, options};
     connect(watcher, &QFutureWatcherBase::finished, this,
             [this, watcher, generation, request, opening] {
                 watcher->deleteLater();
@@ -339,7 +346,10 @@ void RecordPane::start(const std::string& path, const ReadOptions& options,
             r.check = checkOutcome(*r.record, request);
             return r;
         }));
-    m_ticker->start();
+    if (!m_ticker->isActive()) {
+        m_since.start();
+        m_ticker->start();
+    }
 }
 
 void RecordPane::cancel() {
@@ -365,11 +375,15 @@ void RecordPane::close() {
 }
 
 void RecordPane::tick() {
+    // Work done within a moment is not worth a flicker.
+    if (m_since.elapsed() < 250) return;
     QString what;
     int percent = -1;
     if (m_job.watcher != nullptr) {
-        what = m_job.stage->load() == kReading ? tr("Reading %1\u2026").arg(m_job.name)
-                                               : tr("Checking\u2026");
+        what = m_job.stage->load() == kReading
+                   ? tr("Reading %1\u2026")
+                         .arg(QFileInfo(QString::fromStdString(m_job.path)).fileName())
+                   : tr("Checking\u2026");
     } else if (!m_spectra.empty()) {
         const SrsProgress* p = m_spectra.back().progress.get();
         const double total = 2.0 * static_cast<double>(std::max<std::uint64_t>(p[0].total, 1));
@@ -577,7 +591,10 @@ void RecordPane::startSpectra() {
         }
     });
     m_spectra.push_back({cancel, progress, watcher});
-    m_ticker->start();
+    if (!m_ticker->isActive()) {
+        m_since.start();
+        m_ticker->start();
+    }
     // The nominal on the record's own times, started where the check
     // started it, as the check's spectrum compares them.
     watcher->setFuture(

@@ -4,6 +4,7 @@
 // gives for the same file and settings.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QWidget>
 
@@ -77,7 +78,8 @@ class RecordPane : public QWidget {
     // Reads `path` and checks it; what is shown stays until both are done,
     // and stays for good when the file cannot be read (openFailed).
     void open(const std::string& path, const ReadOptions& options, const CheckRequest& request);
-    // Checks the record shown again, against new values.
+    // Checks the record shown again, against new values; a record being
+    // opened is opened again with them.
     void recheck(const CheckRequest& request);
     // Abandons the work running; what is shown stays.
     void cancel();
@@ -125,7 +127,8 @@ class RecordPane : public QWidget {
         std::shared_ptr<std::atomic<bool>> cancel;
         std::shared_ptr<std::atomic<int>> stage;
         QFutureWatcher<Result>* watcher = nullptr;
-        QString name;
+        std::string path;  // of a record being opened, else ""
+        ReadOptions options;
     };
     struct SpectraJob {
         std::shared_ptr<std::atomic<bool>> cancel;
@@ -151,6 +154,7 @@ class RecordPane : public QWidget {
     std::vector<SpectraJob> m_spectra;  // the last is the current one
     std::uint64_t m_generation = 0;
     QTimer* m_ticker = nullptr;
+    QElapsedTimer m_since;  // since the work began
 
     QLabel* m_title = nullptr;
     QPushButton* m_saveReport = nullptr;
