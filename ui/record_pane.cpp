@@ -180,6 +180,7 @@ RecordPane::RecordPane(QWidget* parent) : QWidget(parent) {
     m_srsMark->setMarkerSize(11);
     m_srsMark->setColor(Qt::transparent);
     m_srsMark->setPointLabelsVisible(true);
+    m_srsMark->setPointLabelsClipping(false);
     m_srsX = new QCategoryAxis;
     m_srsX->setTitleText(QStringLiteral("natural frequency (Hz)"));
     m_srsY = new QCategoryAxis;
@@ -235,6 +236,7 @@ RecordPane::RecordPane(QWidget* parent) : QWidget(parent) {
     m_tabs->addTab(tr("Record and band"));
     m_tabs->addTab(tr("Spectra"));
     m_tabs->setDrawBase(false);
+    m_tabs->setExpanding(false);
     auto* pages = new QStackedWidget;
     pages->setFrameShape(QFrame::StyledPanel);
     pages->addWidget(timePage);
