@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -16,6 +18,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
 
 #include <charconv>
 #include <cmath>
@@ -272,12 +275,24 @@ TEST_F(LabTest, RecordsShowKorvexCliChecksVerdictAndReport) {
 }
 
 // A file that cannot be read, or not as asked, leaves the record shown as it
-// was and says why in korvex-cli's words; so does a read cancelled.
+// was and says why in korvex-cli's words; a read cancelled leaves it too.
 TEST_F(LabTest, BadFilesAndCancelKeepThePaneAsItWas) {
     const fs::path good = dir / "good.csv";
     writeRecord(good, PulseType::HalfSine);
     form("50", "11", 0, 0);
-    ASSERT_TRUE(open(good));
+    // Dropped on an edit of the form: opened, and not typed into it.
+    QSignalSpy checked(pane, &PreviewPane::recordChecked);
+    QMimeData data;
+    // As a file manager drags it: the address, and the path as text.
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(good.string()))});
+    data.setText(QString::fromStdString(good.string()));
+    QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit(IDC_AMPLITUDE), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit(IDC_AMPLITUDE), &drop);
+    ASSERT_TRUE(checked.wait(5000));
+    EXPECT_EQ(edit(IDC_AMPLITUDE)->text(), "50");
     const QString verdict = pane->recordPane()->verdictText();
     const auto write = [&](const char* name, const std::string& text) {
         std::ofstream(dir / name, std::ios::binary) << text;
