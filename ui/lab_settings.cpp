@@ -108,7 +108,7 @@ ShakerPanel::ShakerPanel(QWidget* parent) : QWidget(parent) {
     m_on->setToolTip(
         tr("Half-sines of P times the peak before and after the pulse, so that the table "
            "ends at rest and in place"));
-    m_ratio = settingEdit("shakerRatio", QStringLiteral("0.2"), tr("0 < P <= 1"), 40);
+    m_ratio = settingEdit("shakerRatio", QString(), tr("0 < P <= 1"), 40);
     m_unit = new QComboBox;
     m_unit->setObjectName(QStringLiteral("shakerUnit"));
     m_unit->addItems({tr("own units"), QStringLiteral("g"), QStringLiteral("m/s\u00b2")});
@@ -127,7 +127,7 @@ ShakerPanel::ShakerPanel(QWidget* parent) : QWidget(parent) {
 
     QSettings s = userSettings();
     m_on->setChecked(s.value(QStringLiteral("shaker/compensation"), false).toBool());
-    m_ratio->setText(s.value(QStringLiteral("shaker/ratio"), QString()).toString());
+    m_ratio->setText(s.value(QStringLiteral("shaker/ratio"), QStringLiteral("0.2")).toString());
     m_unit->setCurrentIndex(std::clamp(s.value(QStringLiteral("shaker/unit"), 0).toInt(), 0, 2));
     m_stroke->setText(s.value(QStringLiteral("shaker/stroke"), QString()).toString());
     m_velocity->setText(s.value(QStringLiteral("shaker/velocity"), QString()).toString());
@@ -141,13 +141,12 @@ ShakerPanel::ShakerPanel(QWidget* parent) : QWidget(parent) {
     }
     connect(m_on, &QCheckBox::toggled, this, &ShakerPanel::apply);
     connect(m_unit, &QComboBox::currentIndexChanged, this, &ShakerPanel::apply);
-    showProblem(problem());
+    showProblem(validate());
 }
 
 std::optional<double> ShakerPanel::ratio() const {
     if (!m_on->isChecked()) return std::nullopt;
-    const std::string t = plain(m_ratio);
-    return parseStrictNumber(t.empty() ? "0.2" : t).value_or(NAN);
+    return parseStrictNumber(plain(m_ratio)).value_or(NAN);
 }
 
 std::optional<AccelerationUnit> ShakerPanel::unit() const {
@@ -179,7 +178,7 @@ QString ShakerPanel::summary() const {
     return std::isnan(*p) ? tr("P ?") : tr("P %1").arg(number(*p));
 }
 
-QString ShakerPanel::problem() const {
+QString ShakerPanel::validate() {
     QString problem;
     for (QLineEdit* e : {m_ratio, m_stroke, m_velocity}) e->setStyleSheet(QString());
     const bool physical = unit().has_value();
@@ -209,7 +208,7 @@ void ShakerPanel::showProblem(const QString& text) {
 
 void ShakerPanel::apply() {
     m_timer->stop();
-    const QString why = problem();
+    const QString why = validate();
     showProblem(why);
     if (!why.isEmpty()) return;
     QSettings s = userSettings();
@@ -360,10 +359,13 @@ QString CheckPanel::message() const {
 
 void CheckPanel::apply() {
     m_timer->stop();
-    if (!settings()) return;
-    QSettings s = userSettings();
-    for (QLineEdit* e : findChildren<QLineEdit*>()) {
-        s.setValue(QStringLiteral("check/") + e->objectName(), e->text().trimmed());
+    // Settings that do not pass are not remembered, but a record shown
+    // must say it is no longer checked with what the panel shows.
+    if (settings()) {
+        QSettings s = userSettings();
+        for (QLineEdit* e : findChildren<QLineEdit*>()) {
+            s.setValue(QStringLiteral("check/") + e->objectName(), e->text().trimmed());
+        }
     }
     emit changed();
 }

@@ -42,7 +42,8 @@ class ShakerPanel : public QWidget {
 
   private:
     void apply();
-    QString problem() const;
+    // Marks the edits that do not pass and says why, or "".
+    QString validate();
 
     QCheckBox* m_on = nullptr;
     QLineEdit* m_ratio = nullptr;

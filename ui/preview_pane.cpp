@@ -361,7 +361,7 @@ bool PreviewPane::isShowingPulse() const {
 }
 
 bool PreviewPane::isStale() const {
-    return isShowingPulse() && !m_stale->isHidden();
+    return m_series != nullptr && !m_stale->isHidden();
 }
 
 QString PreviewPane::figuresText() const {
@@ -381,7 +381,8 @@ QString PreviewPane::spectrumSettingsMessage() const {
 }
 
 void PreviewPane::markStale() {
-    if (!isShowingPulse() || isStale()) return;
+    // Also behind a record shown: the pulse is dimmed when it comes back.
+    if (m_series == nullptr || isStale()) return;
     m_stale->show();
     for (QChart* c :
          {m_timeChart, m_srsChart, m_velocityChart->chart(), m_displacementChart->chart()}) {

@@ -339,13 +339,22 @@ void RecordPane::start(const std::string& path, const ReadOptions& options,
                 } catch (const RecordError& e) {
                     r.error = e;
                     return r;
+                } catch (const std::exception& e) {  // out of memory, most likely
+                    r.error = RecordError(RecordError::Kind::Unreadable, path, 0, 0, e.what());
+                    return r;
                 }
             } else {
                 r.record = data;
             }
             if (cancel->load() || r.record == nullptr) return r;
             stage->store(kChecking);
-            r.check = checkOutcome(*r.record, request);
+            try {
+                r.check = checkOutcome(*r.record, request);
+            } catch (const std::exception& e) {
+                r.check = {};
+                r.check.refusal = QString::fromLocal8Bit(e.what());
+                r.check.field = CheckField::Record;
+            }
             return r;
         }));
     if (!m_ticker->isActive()) {
@@ -414,6 +423,7 @@ void RecordPane::finish(const Result& result, const CheckRequest& request, bool 
     const bool fresh = opened || m_data != result.record;
     m_data = result.record;
     const LoadedRecord& d = *m_data;
+    const bool rescaled = m_time->timeScale() != request.timeScale;
     m_time->setTimeUnit(request.timeScale, request.timeUnit);
     if (fresh) {
         m_time->setTrace(0, d.time, d.record.values);
@@ -447,8 +457,9 @@ void RecordPane::finish(const Result& result, const CheckRequest& request, bool 
     double last = d.time.back() * s, first = d.time.front() * s;
     if (!(last > first)) last = first + 1.0;
     m_time->setWholeView({first, last, lo - pad, hi + pad});
-    ChartRange view = fresh ? m_time->wholeView() : m_time->view()->range();
-    if (fresh && m_outcome.report) {
+    const bool anew = fresh || rescaled;
+    ChartRange view = anew ? m_time->wholeView() : m_time->view()->range();
+    if (anew && m_outcome.report) {
         // First the monitoring window, with a little of the record around it.
         const CheckSettings& cs = m_outcome.report->settings;
         const double D = m_outcome.report->pulse.durationS, tau = m_outcome.report->offsetS;
