@@ -683,8 +683,8 @@ void RecordPane::showSpectra(const std::vector<SrsPoint>& both) {
         m_srsMark->setPen(pen);
         m_srsMark->setBorderColor(c);
         m_srsMark->setPointLabelsColor(c);
-        m_srsMark->setPointLabelsFormat(
-            tr("%1 dB at %2 Hz").arg(number(r.srs->worstDb), number(r.srs->worstFrequencyHz)));
+        // Short: the worst frequency is often the last, at the chart's edge.
+        m_srsMark->setPointLabelsFormat(tr("%1 dB").arg(number(r.srs->worstDb, 3)));
         for (std::size_t i = 0; i < n; ++i) {
             if (both[i].frequencyHz == r.srs->worstFrequencyHz && both[i].maximax > 0) {
                 m_srsMark->append(std::log10(both[i].frequencyHz), std::log10(both[i].maximax));
