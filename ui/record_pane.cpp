@@ -179,8 +179,6 @@ RecordPane::RecordPane(QWidget* parent) : QWidget(parent) {
     m_srsMark = new QScatterSeries;
     m_srsMark->setMarkerSize(11);
     m_srsMark->setColor(Qt::transparent);
-    m_srsMark->setPointLabelsVisible(true);
-    m_srsMark->setPointLabelsClipping(false);
     m_srsX = new QCategoryAxis;
     m_srsX->setTitleText(QStringLiteral("natural frequency (Hz)"));
     m_srsY = new QCategoryAxis;
@@ -682,9 +680,11 @@ void RecordPane::showSpectra(const std::vector<SrsPoint>& both) {
         pen.setWidthF(2.0);
         m_srsMark->setPen(pen);
         m_srsMark->setBorderColor(c);
-        m_srsMark->setPointLabelsColor(c);
-        // Short: the worst frequency is often the last, at the chart's edge.
-        m_srsMark->setPointLabelsFormat(tr("%1 dB").arg(number(r.srs->worstDb, 3)));
+        // Said in the title: the worst frequency is often the last, where a
+        // label at the point would be cut off.
+        m_srsChart->setTitle(m_srsChart->title() + tr("; marked: %1 dB at %2 Hz")
+                                                       .arg(number(r.srs->worstDb, 3),
+                                                            number(r.srs->worstFrequencyHz, 4)));
         for (std::size_t i = 0; i < n; ++i) {
             if (both[i].frequencyHz == r.srs->worstFrequencyHz && both[i].maximax > 0) {
                 m_srsMark->append(std::log10(both[i].frequencyHz), std::log10(both[i].maximax));
