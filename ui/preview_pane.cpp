@@ -187,7 +187,11 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     m_tabs = new QTabWidget;
     m_tabs->addTab(timePage, tr("Time history"));
     m_tabs->addTab(srsPage, tr("Shock response spectrum"));
-    m_tabs->addTab(makeMotionPage(), tr("Motion"));
+    m_motionPage = makeMotionPage();
+    m_tabs->addTab(m_motionPage, tr("Motion"));
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] {
+        if (m_tabs->currentWidget() == m_motionPage) drawMotionCharts();
+    });
 
     m_stale = new QLabel(tr("Inputs changed: press Calculate to update"));
     m_stale->setAlignment(Qt::AlignCenter);
@@ -1054,32 +1058,75 @@ void PreviewPane::drawMotion() {
     m_motionText.clear();
     m_limits->clear();
     m_limits->hide();
+    // The charts are drawn when their tab is shown: two more reductions of
+    // a long record are not worth making for a tab not looked at.
+    m_motionDrawn = false;
+    m_velocityChart->clear();
+    m_displacementChart->clear();
     if (m_series == nullptr || m_series->count < 2) {
-        m_velocityChart->clear();
-        m_displacementChart->clear();
         m_velocity.clear();
         m_displacement.clear();
         return;
     }
     const auto n = static_cast<std::size_t>(m_series->count);
+    const std::span<const double> a(m_series->amplitude.data(), n);
+    const std::optional<AccelerationUnit> unit = m_shaker->unit();
+    if (m_compensation || unit) {
+        // One pass, as korvex-cli's summary makes them.
+        const MotionFigures f = computeMotion(a, sampleIntervalSeconds(m_params));
+        const MotionFigures p = scaleMotion(f, motionScale(unit));
+        const QString vUnit = unit ? QStringLiteral("m/s") : tr("amplitude \u00d7 s");
+        const QString xUnit = unit ? QStringLiteral("mm") : tr("amplitude \u00d7 s\u00b2");
+        m_motionText =
+            tr("Motion: peak velocity %1 %3, final %2 %3; displacement %4 %6 peak "
+               "to peak, final %5 %6")
+                .arg(number(p.peakVelocity), number(p.finalVelocity), vUnit,
+                     number(p.displacementPeakToPeak), number(p.finalDisplacement), xUnit);
+        if (unit) {
+            // The same words as korvex-cli's warnings.
+            const ShakerLimits limits = m_shaker->limits();
+            const ShakerCheck check = checkShakerLimits(f, *unit, limits);
+            QStringList exceeded;
+            if (check.strokeExceeded) {
+                exceeded << tr("The stroke, %1 mm peak to peak, exceeds the limit %2 mm by %3 mm")
+                                .arg(QString::fromStdString(humanText(check.strokeMm, 4)),
+                                     QString::fromStdString(humanText(limits.maxStrokeMm)),
+                                     QString::fromStdString(humanText(-check.strokeMarginMm, 4)));
+            }
+            if (check.velocityExceeded) {
+                exceeded << tr("The peak velocity, %1 m/s, exceeds the limit %2 m/s by %3 m/s")
+                                .arg(
+                                    QString::fromStdString(humanText(check.velocityMps, 4)),
+                                    QString::fromStdString(humanText(limits.maxVelocityMps)),
+                                    QString::fromStdString(humanText(-check.velocityMarginMps, 4)));
+            }
+            m_limits->setText(exceeded.join(QLatin1Char('\n')));
+            m_limits->setVisible(!exceeded.isEmpty());
+        }
+    }
+    m_figures->setText(m_motionText.isEmpty() ? m_pulseFigures
+                                              : m_pulseFigures + QLatin1Char('\n') + m_motionText);
+    if (m_tabs->currentWidget() == m_motionPage) drawMotionCharts();
+}
+
+void PreviewPane::drawMotionCharts() {
+    if (m_motionDrawn || m_series == nullptr || m_series->count < 2) return;
+    m_motionDrawn = true;
+    const auto n = static_cast<std::size_t>(m_series->count);
     const std::span<const double> t(m_series->time.data(), n), a(m_series->amplitude.data(), n);
     m_velocity.resize(n);
     m_displacement.resize(n);
     integrateMotion(a, sampleIntervalSeconds(m_params), m_velocity, m_displacement);
-    const MotionFigures f = motionFigures(m_velocity, m_displacement);
     const std::optional<AccelerationUnit> unit = m_shaker->unit();
     const MotionScale scale = motionScale(unit);
     for (double& v : m_velocity) v *= scale.velocity;
     for (double& x : m_displacement) x *= scale.displacement;
-    const QString vUnit = unit ? QStringLiteral("m/s") : tr("amplitude \u00d7 s");
-    const QString xUnit = unit ? QStringLiteral("mm") : tr("amplitude \u00d7 s\u00b2");
     m_velocityChart->setYTitle(unit ? tr("velocity (m/s)") : tr("velocity"));
     m_displacementChart->setYTitle(unit ? tr("displ. (mm)") : tr("displacement"));
 
     // Velocity within \u00b1 its limit; the stroke, peak to peak, drawn about
     // the middle of the motion, where a table centred on it would have it.
     const ShakerLimits limits = m_shaker->limits();
-    const MotionFigures p = scaleMotion(f, scale);
     const double xlo =
         std::min(0.0, *std::min_element(m_displacement.begin(), m_displacement.end()));
     const double xhi =
@@ -1110,34 +1157,6 @@ void PreviewPane::drawMotion() {
         c.chart->setLevels(tr("limit"), c.levels);
         c.chart->showAll();
     }
-
-    if (m_compensation || unit) {
-        m_motionText =
-            tr("Motion: peak velocity %1 %3, final %2 %3; displacement %4 %6 peak "
-               "to peak, final %5 %6")
-                .arg(number(p.peakVelocity), number(p.finalVelocity), vUnit,
-                     number(p.displacementPeakToPeak), number(p.finalDisplacement), xUnit);
-    }
-    m_figures->setText(m_motionText.isEmpty() ? m_pulseFigures
-                                              : m_pulseFigures + QLatin1Char('\n') + m_motionText);
-    if (!unit) return;
-    // The same words as korvex-cli's warnings.
-    const ShakerCheck check = checkShakerLimits(f, *unit, limits);
-    QStringList exceeded;
-    if (check.strokeExceeded) {
-        exceeded << tr("The stroke, %1 mm peak to peak, exceeds the limit %2 mm by %3 mm")
-                        .arg(QString::fromStdString(humanText(check.strokeMm, 4)),
-                             QString::fromStdString(humanText(limits.maxStrokeMm)),
-                             QString::fromStdString(humanText(-check.strokeMarginMm, 4)));
-    }
-    if (check.velocityExceeded) {
-        exceeded << tr("The peak velocity, %1 m/s, exceeds the limit %2 m/s by %3 m/s")
-                        .arg(QString::fromStdString(humanText(check.velocityMps, 4)),
-                             QString::fromStdString(humanText(limits.maxVelocityMps)),
-                             QString::fromStdString(humanText(-check.velocityMarginMps, 4)));
-    }
-    m_limits->setText(exceeded.join(QLatin1Char('\n')));
-    m_limits->setVisible(!exceeded.isEmpty());
 }
 
 QString PreviewPane::motionText() const {

@@ -139,6 +139,7 @@ class PreviewPane : public QWidget {
     QWidget* makeBar();
     QWidget* makeMotionPage();
     void drawMotion();
+    void drawMotionCharts();
     void showView(int page);
     CheckRequest checkRequest();
     void askSaveReport();
@@ -220,6 +221,8 @@ class PreviewPane : public QWidget {
 
     TraceChart* m_velocityChart = nullptr;
     TraceChart* m_displacementChart = nullptr;
+    QWidget* m_motionPage = nullptr;
+    bool m_motionDrawn = false;
     std::vector<double> m_velocity, m_displacement;  // in the shaker panel's units
     QString m_motionText;
 };

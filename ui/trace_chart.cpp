@@ -135,7 +135,7 @@ void TraceChart::setLevels(const QString& name, const std::vector<double>& value
             marker->setVisible(i == 0 && i < values.size());
         }
     }
-    redraw();
+    redrawLevels();
 }
 
 void TraceChart::setMark(std::optional<QPointF> at, const QString& label, QColor color) {
@@ -210,6 +210,10 @@ void TraceChart::redraw() {
         }
         trace.line->replace(points);
     }
+    redrawLevels();
+}
+
+void TraceChart::redrawLevels() {
     for (std::size_t i = 0; i < m_levelValues.size(); ++i) {
         const double v = m_levelValues[i];
         m_levels[i]->replace(QList<QPointF>{{m_all.xlo, v}, {m_all.xhi, v}});

@@ -74,6 +74,7 @@ class TraceChart : public QObject {
         std::span<const double> t, y;
     };
     void redraw();
+    void redrawLevels();
     void read(QPointF value);
 
     QChart* m_chart = nullptr;
