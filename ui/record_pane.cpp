@@ -3,7 +3,6 @@
 #include <QAreaSeries>
 #include <QCategoryAxis>
 #include <QChart>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -323,16 +322,9 @@ void RecordPane::start(const std::string& path, const ReadOptions& options,
                 try {
                     auto loaded = std::make_shared<LoadedRecord>();
                     loaded->record = readRecord(path, options);
-                    const Record& rec = loaded->record;
-                    if (rec.time.empty()) {
-                        loaded->time.resize(rec.size());
-                        for (std::size_t i = 0; i < rec.size(); ++i) {
-                            loaded->time[i] = rec.view().timeAt(i);
-                        }
-                    } else {
-                        loaded->time = rec.time;
-                    }
-                    loaded->figures = computeRecordFigures(rec.view());
+                    const RecordView view = loaded->record.view();
+                    loaded->time.resize(view.size());
+                    for (std::size_t i = 0; i < view.size(); ++i) loaded->time[i] = view.timeAt(i);
                     r.record = std::move(loaded);
                 } catch (const RecordError& e) {
                     r.error = e;
@@ -425,12 +417,11 @@ void RecordPane::finish(const Result& result, const CheckRequest& request, bool 
     m_time->setTimeUnit(request.timeScale, request.timeUnit);
     if (fresh) {
         m_time->setTrace(0, d.time, d.record.values);
-        const RecordFigures& f = d.figures;
         m_title->setText(
             tr("%1, column %2: %3 samples at %4 s, %5 to %6 s")
                 .arg(QFileInfo(source()).fileName(), QString::fromStdString(d.record.column))
-                .arg(f.samples)
-                .arg(number(f.intervalS), number(d.time.front()), number(d.time.back())));
+                .arg(d.record.size())
+                .arg(number(d.record.intervalS), number(d.time.front()), number(d.time.back())));
         m_title->setToolTip(source());
         // The column's name, where the file gives one.
         const QString column = QString::fromStdString(d.record.column);

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "analysis/record_figures.h"
 #include "analysis/record_reader.h"
 #include "analysis/srs.h"
 #include "analysis/tolerance_check.h"
@@ -41,7 +40,6 @@ struct ChartRange;
 struct LoadedRecord {
     Record record;
     std::vector<double> time;  // seconds: the file's own, or start + i x interval
-    RecordFigures figures;
 };
 
 // What to check a record against, and how to show it.

@@ -115,7 +115,6 @@ void TraceChart::setBand(const QString& name, const std::vector<QPointF>& lower,
 }
 
 void TraceChart::setLevels(const QString& name, const std::vector<double>& values) {
-    m_levelName = name;
     m_levelValues = values;
     while (m_levels.size() < values.size()) {
         QLineSeries* s = line(name, QColor(0xb0, 0x00, 0x20), 1.2);

@@ -88,7 +88,6 @@ class TraceChart : public QObject {
     QLineSeries* m_bandUpper = nullptr;
     std::vector<QLineSeries*> m_levels;
     std::vector<double> m_levelValues;
-    QString m_levelName;
     QScatterSeries* m_mark = nullptr;
     double m_scale = 1.0;
     QString m_unit = QStringLiteral("s");
