@@ -41,11 +41,23 @@ void OnCalculate(PulseForm& form, PulsePlatform& platform) {
     params.pulseDuration = parseLeadingNumber(form.pulseDurationText());
     params.totalDuration = parseLeadingNumber(form.totalDurationText());
 
-    const int count = computePulseSeries(params);
+    const std::optional<double> ratio = platform.compensationRatio();
+    const int count = ratio ? planSamples(params).count : computePulseSeries(params);
     if (count < 2) {
         platform.clearPulse();
         platform.messageBox(kTooFewSamplesWarning);
         return;
+    }
+    std::optional<CompensationPlan> compensation;
+    if (ratio) {
+        try {
+            compensation = planCompensation(params, *ratio);
+        } catch (const CompensationError& e) {
+            platform.clearPulse();
+            platform.compensationFailed(e);
+            return;
+        }
+        computeCompensatedSeries(params, *compensation, pulseSeries);
     }
     platform.showPulse(params, pulseSeries);
 
@@ -58,7 +70,16 @@ void OnCalculate(PulseForm& form, PulsePlatform& platform) {
     file->close();
 
     std::string message = completionMessage(std::filesystem::path(*path).filename().string());
-    if (const auto covered = cutCoverageSeconds(params)) message += "\n\n " + cutNote(*covered);
+    if (compensation) {
+        // The compensated record is longer than the plain one: its own cut.
+        if (compensation->cut) {
+            const double dt = compensation->dt;
+            const double interval = params.timeUnit == TimeUnit::Milliseconds ? dt * 0.001 : dt;
+            message += "\n\n " + cutNote(kMaxSamples * interval);
+        }
+    } else if (const auto covered = cutCoverageSeconds(params)) {
+        message += "\n\n " + cutNote(*covered);
+    }
     platform.messageBox(message);
 }
 

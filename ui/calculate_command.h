@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "pulse/compensation.h"
 #include "pulse/output_sink.h"
 #include "pulse/pulse_messages.h"
 #include "pulse/pulse_series.h"
@@ -41,6 +42,13 @@ class PulsePlatform {
     // with too few samples clears it. Nothing to show by default.
     virtual void showPulse(const PulseParameters& /*params*/, const PulseSeries& /*series*/) {}
     virtual void clearPulse() {}
+    // A shaker compensation ratio P (0 < P <= 1) for the press, or none: the
+    // plain pulse. A press with one computes and writes the compensated
+    // record instead; everything else stays as it is.
+    virtual std::optional<double> compensationRatio() { return std::nullopt; }
+    // The compensation cannot be laid out for these inputs: nothing is shown
+    // or written, and the reason is told in a message of its own.
+    virtual void compensationFailed(const CompensationError& error) { messageBox(error.what()); }
 };
 
 // The message shown when the file is written; `fileName` has no folder.

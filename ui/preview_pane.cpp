@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QButtonGroup>
 #include <QCategoryAxis>
 #include <QChart>
 #include <QClipboard>
@@ -18,11 +19,15 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QSvgGenerator>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <QtConcurrent/QtConcurrentRun>
@@ -31,186 +36,41 @@
 #include <cmath>
 #include <span>
 
+#include "analysis/motion.h"
 #include "analysis/pulse_figures.h"
 #include "analysis/series_reduction.h"
 #include "analysis/srs_table.h"
 #include "pulse/file_sink.h"
 #include "pulse/number_text.h"
 #include "pulse/pulse_messages.h"
+#include "ui/calculate_command.h"
+#include "ui/chart_parts.h"
+#include "ui/lab_settings.h"
+#include "ui/record_dialog.h"
+#include "ui/record_pane.h"
+#include "ui/trace_chart.h"
 
 namespace korvex {
-namespace {
-
-// Six significant digits, with a decimal point whatever the locale.
-QString number(double x, int digits = 6) {
-    if (std::isnan(x)) return QStringLiteral("not a number");
-    return QString::fromStdString(humanText(x, digits));
-}
-
-QSettings userSettings() {
-    return QSettings(QSettings::UserScope, QStringLiteral("korvex"), QStringLiteral("korvex"));
-}
-
-// 1, 2 or 5 times a power of ten, the nearest at or above `x`.
-double niceStep(double x) {
-    const double decade = std::pow(10.0, std::floor(std::log10(x)));
-    for (double m : {1.0, 2.0, 5.0}) {
-        if (m * decade >= x * 0.999) return m * decade;
-    }
-    return 10 * decade;
-}
-
-// 1, 2 or 5 times a power of ten at or below (or above) `x` > 0.
-double nice125(double x, bool up) {
-    const double decade = std::pow(10.0, std::floor(std::log10(x)));
-    if (up) {
-        for (double m : {1.0, 2.0, 5.0, 10.0}) {
-            if (m * decade >= x * (1 - 1e-9)) return m * decade;
-        }
-    }
-    for (double m : {5.0, 2.0, 1.0}) {
-        if (m * decade <= x * (1 + 1e-9)) return m * decade;
-    }
-    return decade;
-}
-
-// A dynamic axis lays out its ticks as soon as its range or its step
-// changes. Passing through the coarser of the old and new steps keeps every
-// state in between to a few ticks: the new range at the old step of a short
-// record would be tens of thousands.
-void setRangeAndStep(QValueAxis* axis, double lo, double hi, double step) {
-    axis->setTickInterval(std::max(axis->tickInterval(), step));
-    axis->setRange(lo, hi);
-    axis->setTickInterval(step);
-    // Labels with as many decimals as the step has, and no more.
-    const double biggest = std::max(std::fabs(lo), std::fabs(hi));
-    if (step >= 1e-4 && biggest < 1e7) {
-        const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step) + 1e-9)));
-        axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
-    } else {
-        const int digits =
-            std::clamp(static_cast<int>(std::ceil(std::log10(biggest / step) + 1e-9)) + 1, 1, 15);
-        axis->setLabelFormat(QStringLiteral("%.%1g").arg(digits));
-    }
-}
-
-// Keeps [lo, hi] inside [allLo, allHi] and at least `least` wide,
-// moving rather than shrinking it.
-std::pair<double, double> keepInside(double lo, double hi, double allLo, double allHi,
-                                     double least) {
-    const double all = allHi - allLo;
-    double span = hi - lo;
-    if (!std::isfinite(lo) || !std::isfinite(hi) || !(span > 0)) return {allLo, allHi};
-    const double centre = lo + span / 2;
-    span = std::clamp(span, std::min(least, all), all);
-    lo = std::clamp(centre - span / 2, allLo, allHi - span);
-    return {lo, lo + span};
-}
-
-// Ticks for a log axis from 10^lo to 10^hi, at most `most` of them: every
-// mantissa 1 to 9, else 1-2-5, else decades (every n-th); within less than
-// one step of those, round linear steps.
-std::vector<double> logTicks(double lo, double hi, int most) {
-    most = std::max(most, 2);
-    const auto within = [&](double v) {
-        const double l = std::log10(v);
-        return l >= lo - 1e-9 && l <= hi + 1e-9;
-    };
-    const std::vector<std::vector<double>> sets = {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {1, 2, 5}, {1}};
-    const int first = static_cast<int>(std::floor(lo)), last = static_cast<int>(std::ceil(hi));
-    for (std::size_t s = 0; s < sets.size(); ++s) {
-        std::vector<double> ticks;
-        for (int e = first; e <= last; ++e) {
-            for (double m : sets[s]) {
-                const double v = m * std::pow(10.0, e);
-                if (within(v)) ticks.push_back(v);
-            }
-        }
-        if (s == 0 && ticks.size() < 3) {
-            const double a = std::pow(10.0, lo), b = std::pow(10.0, hi);
-            const double step = niceStep((b - a) / (most - 1));
-            ticks.clear();
-            for (double v = std::ceil(a / step) * step; v <= b * (1 + 1e-12); v += step) {
-                ticks.push_back(v);
-            }
-            return ticks;
-        }
-        if (static_cast<int>(ticks.size()) <= most) return ticks;
-        if (s + 1 == sets.size()) {
-            const std::size_t every = (ticks.size() + most - 1) / most;
-            std::vector<double> thinned;
-            for (double v : ticks) {
-                if (static_cast<long>(std::lround(std::log10(v))) % static_cast<long>(every) == 0)
-                    thinned.push_back(v);
-            }
-            return thinned;
-        }
-    }
-    return {};
-}
-
-void setLogTicks(QCategoryAxis* axis, double lo, double hi, double pixels, double pixelsPerTick) {
-    const int most = static_cast<int>(pixels / pixelsPerTick);
-    QStringList labels;
-    std::vector<double> at;
-    for (double v : logTicks(lo, hi, most)) {
-        labels << number(v);
-        at.push_back(std::log10(v));
-    }
-    // Unchanged ticks are left alone: a new label width would move the plot
-    // area, which asks for ticks again.
-    bool same = axis->categoriesLabels() == labels && axis->min() == lo && axis->max() == hi;
-    for (int i = 0; same && i < labels.size(); ++i) {
-        same = axis->endValue(labels[i]) == at[static_cast<std::size_t>(i)];
-    }
-    if (same) return;
-    for (const QString& label : axis->categoriesLabels()) axis->remove(label);
-    // Each category ends at its tick; the first starts just below the axis.
-    axis->setStartValue(lo - (hi - lo));
-    for (int i = 0; i < labels.size(); ++i)
-        axis->append(labels[i], at[static_cast<std::size_t>(i)]);
-    axis->setRange(lo, hi);
-}
-
-QLineSeries* line(const QString& name, QColor color, qreal width) {
-    auto* series = new QLineSeries;
-    series->setName(name);
-    QPen pen(color);
-    pen.setWidthF(width);
-    series->setPen(pen);
-    return series;
-}
-
-QLabel* statusLine() {
-    auto* label = new QLabel;
-    label->setTextFormat(Qt::PlainText);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setContentsMargins(6, 0, 6, 0);
-    label->setWordWrap(true);  // never cut, never widens the window
-    return label;
-}
-
-QString hintText() {
-    return QApplication::translate(
-        "korvex::PreviewPane",
-        "Wheel or drag: zoom \u00b7 Shift+drag: pan \u00b7 double\u2011click: all");
-}
-
-std::string plain(const QLineEdit* edit) {
-    return edit->text().trimmed().toStdString();
-}
-
-}  // namespace
 
 PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     m_stack = new QStackedWidget(this);
+    m_shaker = new ShakerPanel;
+    m_shaker->hide();
+    m_check = new CheckPanel;
+    m_check->hide();
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 8, 8, 8);
-    layout->addWidget(m_stack);
+    layout->setContentsMargins(4, 4, 8, 8);
+    layout->setSpacing(2);
+    layout->addWidget(makeBar());
+    layout->addWidget(m_openMessage);
+    layout->addWidget(m_shaker);
+    layout->addWidget(m_check);
+    layout->addWidget(m_stack, 1);
 
     m_hint =
         new QLabel(tr("Calculate shows the pulse here: its time history, its shock "
-                      "response spectrum and its figures."));
+                      "response spectrum and its figures.\n\nOpen Record\u2026 (or a file "
+                      "dropped on the window) checks a measured shock against it."));
     m_hint->setAlignment(Qt::AlignCenter);
     m_hint->setWordWrap(true);
     m_stack->addWidget(m_hint);
@@ -321,10 +181,17 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     srsLayout->setSpacing(2);
     srsLayout->addWidget(m_srsView, 1);
     srsLayout->addWidget(m_srsReadout);
-    srsLayout->addWidget(makeSettingsRow());
+    m_srsRow = makeSettingsRow();
+    srsLayout->addWidget(m_srsRow);
+    m_srsRowHome = srsLayout;
     m_tabs = new QTabWidget;
     m_tabs->addTab(timePage, tr("Time history"));
     m_tabs->addTab(srsPage, tr("Shock response spectrum"));
+    m_motionPage = makeMotionPage();
+    m_tabs->addTab(m_motionPage, tr("Motion"));
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] {
+        if (m_tabs->currentWidget() == m_motionPage) drawMotionCharts();
+    });
 
     m_stale = new QLabel(tr("Inputs changed: press Calculate to update"));
     m_stale->setAlignment(Qt::AlignCenter);
@@ -336,6 +203,14 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     m_figures->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_figures->setWordWrap(true);
     m_figures->setContentsMargins(6, 2, 6, 0);
+    m_limits = new QLabel;
+    m_limits->setObjectName(QStringLiteral("shakerLimits"));
+    m_limits->setTextFormat(Qt::PlainText);
+    m_limits->setWordWrap(true);
+    m_limits->setContentsMargins(6, 0, 6, 0);
+    m_limits->setStyleSheet(
+        QStringLiteral("QLabel { color: #b00020 } QLabel:disabled { color: #d8a0a8 }"));
+    m_limits->hide();
     m_notes = new QLabel;
     m_notes->setTextFormat(Qt::PlainText);
     m_notes->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -350,11 +225,75 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     pageLayout->addWidget(m_stale);
     pageLayout->addWidget(m_tabs, 1);
     pageLayout->addWidget(m_figures);
+    pageLayout->addWidget(m_limits);
     pageLayout->addWidget(m_notes);
     m_stack->addWidget(page);
+    // After the pulse page, whose tabs are the pane's first.
+    m_record = new RecordPane;
+    m_stack->addWidget(m_record);
 
     m_timeReadout->setText(hintText());
     m_srsReadout->setText(hintText());
+
+    // The shaker's unit and limits redraw the motion at once; a new ratio
+    // is the next Calculate's, so the pulse shown no longer is.
+    connect(m_shaker, &ShakerPanel::changed, this, [this] {
+        const QString summary = m_shaker->summary();
+        m_shakerButton->setText(summary.isEmpty() ? tr("Shaker") : tr("Shaker: %1").arg(summary));
+        QFont font = m_shakerButton->font();
+        font.setBold(!summary.isEmpty());
+        m_shakerButton->setFont(font);
+        if (m_series == nullptr) return;
+        const std::optional<double> ratio = compensationRatio();
+        const std::optional<double> shown =
+            m_compensation ? std::optional<double>(m_compensation->ratio) : std::nullopt;
+        if (ratio != shown) markStale();
+        drawMotion();
+    });
+    emit m_shaker->changed();
+    connect(m_check, &CheckPanel::changed, this, &PreviewPane::recheckRecord);
+    m_recheckTimer = new QTimer(this);
+    m_recheckTimer->setSingleShot(true);
+    m_recheckTimer->setInterval(400);
+    connect(m_recheckTimer, &QTimer::timeout, this, &PreviewPane::recheckRecord);
+
+    connect(m_record, &RecordPane::progress, this, [this](const QString& what, int percent) {
+        m_busyText->setText(what);
+        m_progress->setRange(0, percent < 0 ? 0 : 100);
+        if (percent >= 0) m_progress->setValue(percent);
+        m_busy->show();
+    });
+    connect(m_record, &RecordPane::idle, this, [this] {
+        m_busy->hide();
+        emit recordIdle();
+    });
+    connect(m_record, &RecordPane::openFailed, this, [this](const QString& reason) {
+        m_openMessage->setText(tr("Not opened: %1").arg(reason));
+        m_openMessage->show();
+        emit recordFailed();
+    });
+    connect(m_record, &RecordPane::checked, this, [this](bool opened) {
+        m_openMessage->hide();
+        m_viewPulse->setVisible(true);
+        m_viewRecord->setVisible(true);
+        // A setting the check refused is marked where it is typed.
+        const CheckOutcome& o = m_record->outcome();
+        if (o.field && *o.field >= CheckField::Band && o.refusal != m_check->message()) {
+            m_check->showRefusal(*o.field, o.refusal);
+        }
+        if (opened) showView(2);
+        emit recordChecked();
+    });
+    connect(m_record, &RecordPane::closeRequested, this, [this] {
+        m_record->close();
+        m_viewPulse->setVisible(false);
+        m_viewRecord->setVisible(false);
+        showView(m_series != nullptr ? 1 : 0);
+    });
+    connect(m_record, &RecordPane::saveReportRequested, this, &PreviewPane::askSaveReport);
+    auto* open = new QShortcut(QKeySequence::Open, this);
+    open->setContext(Qt::WindowShortcut);
+    connect(open, &QShortcut::activated, this, &PreviewPane::askOpenRecord);
 
     // Out of the form's Tab chain: a click still gives the focus.
     setFocusPolicy(Qt::NoFocus);
@@ -426,7 +365,7 @@ bool PreviewPane::isShowingPulse() const {
 }
 
 bool PreviewPane::isStale() const {
-    return isShowingPulse() && !m_stale->isHidden();
+    return m_series != nullptr && !m_stale->isHidden();
 }
 
 QString PreviewPane::figuresText() const {
@@ -446,20 +385,37 @@ QString PreviewPane::spectrumSettingsMessage() const {
 }
 
 void PreviewPane::markStale() {
-    if (!isShowingPulse() || isStale()) return;
+    // Also behind a record shown: the pulse is dimmed when it comes back.
+    if (m_series == nullptr || isStale()) return;
     m_stale->show();
-    for (QChart* c : {m_timeChart, m_srsChart}) c->setOpacity(0.35);
+    for (QChart* c :
+         {m_timeChart, m_srsChart, m_velocityChart->chart(), m_displacementChart->chart()}) {
+        c->setOpacity(0.35);
+    }
     m_figures->setEnabled(false);
+    m_limits->setEnabled(false);
     m_notes->setEnabled(false);
 }
 
 void PreviewPane::showPulse(const PulseParameters& params, const PulseSeries& series,
-                            const PulseTexts* typed) {
+                            const PulseTexts* typed, std::optional<double> compensation) {
     m_series = &series;
     m_params = params;
+    m_compensation.reset();
+    if (compensation) {
+        try {
+            m_compensation = planCompensation(params, *compensation);
+        } catch (const CompensationError&) {
+            // The command laid the same record out already; never here.
+        }
+    }
     m_stale->hide();
-    for (QChart* c : {m_timeChart, m_srsChart}) c->setOpacity(1.0);
+    for (QChart* c :
+         {m_timeChart, m_srsChart, m_velocityChart->chart(), m_displacementChart->chart()}) {
+        c->setOpacity(1.0);
+    }
     m_figures->setEnabled(true);
+    m_limits->setEnabled(true);
     m_notes->setEnabled(true);
 
     // The pane speaks the form's unit; the file keeps seconds.
@@ -477,17 +433,30 @@ void PreviewPane::showPulse(const PulseParameters& params, const PulseSeries& se
                  .arg(number(f.peakAmplitude), number(f.peakTime * m_timeScale), m_timeUnit)
           << QStringLiteral("Velocity change: %1 (samples), %2 (ideal pulse), amplitude \u00d7 s")
                  .arg(number(f.velocityChange), number(f.velocityChangeIdeal));
-    if (const auto covered = cutCoverageSeconds(params)) {
+    if (m_compensation) {
+        const CompensationPlan& c = *m_compensation;
+        lines
+            << tr("Compensation P %1: pre-pulse %2 %6 of peak %3, post-pulse %4 %6 of peak %5; %7")
+                   .arg(number(c.ratio), number(c.preDuration), number(c.prePeak),
+                        number(c.postDuration), number(c.postPeak),
+                        ms ? QStringLiteral("ms") : QStringLiteral("s"),
+                        c.endsAtRest ? tr("ends at rest")
+                                     : tr("does not end at rest: the record is cut short"));
+        if (c.cut) {
+            lines << QString::fromStdString(cutNote(kMaxSamples * sampleIntervalSeconds(params)));
+        }
+    } else if (const auto covered = cutCoverageSeconds(params)) {
         lines << QString::fromStdString(cutNote(*covered));
     }
-    m_figures->setText(lines.join(QLatin1Char('\n')));
+    m_pulseFigures = lines.join(QLatin1Char('\n'));
+    m_figures->setText(m_pulseFigures);
     QStringList notes;
     for (const std::string& note : inputNotes(typed, params)) {
         notes << QStringLiteral("\u2022 ") + QString::fromLocal8Bit(note);
     }
     m_notes->setText(notes.join(QLatin1Char('\n')));
     m_notes->setVisible(!notes.isEmpty());
-    m_stack->setCurrentIndex(1);
+    showView(1);
 
     // The whole view: every sample's extremes, and the record's length.
     double lo = 0.0, hi = 0.0;
@@ -505,6 +474,7 @@ void PreviewPane::showPulse(const PulseParameters& params, const PulseSeries& se
     m_timeView->setMarker(std::nullopt);
     m_timeReadout->setText(hintText());
     setTimeRange(m_timeAll);
+    drawMotion();
 
     startSpectrum();
 }
@@ -512,12 +482,15 @@ void PreviewPane::showPulse(const PulseParameters& params, const PulseSeries& se
 void PreviewPane::clearPulse() {
     abandonSpectrum();
     m_series = nullptr;
+    m_compensation.reset();
     m_timeLine->clear();
     m_figures->clear();
+    m_pulseFigures.clear();
+    drawMotion();
     m_notes->clear();
     m_stale->hide();
     for (QChart* c : {m_timeChart, m_srsChart}) c->setOpacity(1.0);
-    m_stack->setCurrentIndex(0);
+    showView(0);
 }
 
 void PreviewPane::setView(ChartView* view, ChartRange r) {
@@ -641,10 +614,9 @@ void PreviewPane::abandonSpectrum() {
     m_srsView->setMarker(std::nullopt);
 }
 
-std::optional<SrsSettings> PreviewPane::readSpectrumSettings() {
+std::optional<SrsSettings> PreviewPane::parseSpectrumTexts(QString& problem,
+                                                           QLineEdit*& bad) const {
     SrsSettings s;
-    QString problem;
-    QLineEdit* bad = nullptr;
     // The same words as korvex-cli's, for the same settings.
     const auto read = [&](QLineEdit* e, const QString& name) -> std::optional<double> {
         const std::string text = plain(e);
@@ -661,6 +633,15 @@ std::optional<SrsSettings> PreviewPane::readSpectrumSettings() {
     s.fromHz = read(m_srsFrom, tr("From"));
     s.toHz = read(m_srsTo, tr("To"));
     if (const auto n = read(m_srsPerOctave, tr("Per octave"))) s.perOctave = *n;
+    if (bad != nullptr) return std::nullopt;
+    return s;
+}
+
+std::optional<SrsSettings> PreviewPane::readSpectrumSettings() {
+    QString problem;
+    QLineEdit* bad = nullptr;
+    std::optional<SrsSettings> parsed = parseSpectrumTexts(problem, bad);
+    SrsSettings s = parsed.value_or(SrsSettings{});
     if (bad == nullptr && m_series != nullptr) {
         try {
             planShockSpectrum(s, sampleIntervalSeconds(m_params));
@@ -694,6 +675,7 @@ void PreviewPane::applySpectrumSettings() {
             abandonSpectrum();
             spectrumUnavailable(tr("the settings below do not pass"));
         }
+        recheckRecord();
         return;
     }
     QSettings settings = userSettings();
@@ -702,6 +684,7 @@ void PreviewPane::applySpectrumSettings() {
     settings.setValue(QStringLiteral("spectrum/to"), m_srsTo->text().trimmed());
     settings.setValue(QStringLiteral("spectrum/perOctave"), m_srsPerOctave->text().trimmed());
     if (m_series != nullptr) startSpectrum();
+    recheckRecord();
 }
 
 void PreviewPane::startSpectrum() {
@@ -727,10 +710,17 @@ void PreviewPane::startSpectrum() {
         watcher->deleteLater();
     });
     m_jobs.push_back({cancel, watcher});
-    watcher->setFuture(QtConcurrent::run([params = m_params, plan = m_plan, cancel] {
-        const std::vector<double> samples = pulseAmplitudes(params);
-        return computeShockSpectrum(samples, plan, 0, cancel.get());
-    }));
+    watcher->setFuture(QtConcurrent::run(
+        [params = m_params, plan = m_plan, compensation = m_compensation, cancel] {
+            if (!compensation) {
+                return computeShockSpectrum(pulseAmplitudes(params), plan, 0, cancel.get());
+            }
+            const auto n = static_cast<std::size_t>(std::max(compensation->count, 0));
+            std::vector<double> times(n), samples(n);
+            computeCompensatedSamples(params, *compensation, 0, compensation->count, times.data(),
+                                      samples.data());
+            return computeShockSpectrum(samples, plan, 0, cancel.get());
+        }));
 }
 
 void PreviewPane::showSpectrum(const std::vector<SrsPoint>& points) {
@@ -783,9 +773,12 @@ QString PreviewPane::pulseTitle() const {
                           : m_params.pulseType == PulseType::TerminalSawtooth
                               ? tr("Terminal sawtooth")
                               : tr("No shape");
-    return tr("%1: amplitude %2, duration %3 %6, record %4 %6, %5 samples/%6")
-        .arg(shape, number(m_params.amplitude), number(m_params.pulseDuration),
-             number(f.record * m_timeScale), number(m_params.sampleRate), m_timeUnit);
+    QString title =
+        tr("%1: amplitude %2, duration %3 %6, record %4 %6, %5 samples/%6")
+            .arg(shape, number(m_params.amplitude), number(m_params.pulseDuration),
+                 number(f.record * m_timeScale), number(m_params.sampleRate), m_timeUnit);
+    if (m_compensation) title += tr(", compensated, P %1").arg(number(m_compensation->ratio));
+    return title;
 }
 
 void PreviewPane::savePlot(ChartView* view, const QString& path, int width) {
@@ -972,6 +965,324 @@ void PreviewPane::askSaveSpectrum() {
         saveSpectrum(path);
     } catch (const FileError& e) {
         reportUnsaved(this, tr("spectrum"), e);
+    }
+}
+
+QWidget* PreviewPane::makeBar() {
+    auto* bar = new QWidget;
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    const auto button = [&](const char* name, const QString& text, bool checkable) {
+        auto* b = new QToolButton;
+        b->setObjectName(QLatin1String(name));
+        b->setText(text);
+        b->setCheckable(checkable);
+        row->addWidget(b);
+        return b;
+    };
+    QToolButton* open = button("openRecord", tr("Open Record\u2026"), false);
+    open->setToolTip(
+        tr("Read a measured record and check it against the form's pulse "
+           "(Ctrl+O, or drop the file on the window)"));
+    connect(open, &QToolButton::clicked, this, &PreviewPane::askOpenRecord);
+    m_viewPulse = button("viewPulse", tr("Pulse"), true);
+    m_viewRecord = button("viewRecord", tr("Record"), true);
+    auto* views = new QButtonGroup(bar);
+    views->addButton(m_viewPulse);
+    views->addButton(m_viewRecord);
+    connect(m_viewPulse, &QToolButton::clicked, this,
+            [this] { showView(m_series != nullptr ? 1 : 0); });
+    connect(m_viewRecord, &QToolButton::clicked, this, [this] { showView(2); });
+    m_viewPulse->hide();
+    m_viewRecord->hide();
+
+    // Work on a record: what, how far, and Cancel, in the bar so that
+    // nothing below it moves.
+    m_busy = new QWidget;
+    auto* busy = new QHBoxLayout(m_busy);
+    busy->setContentsMargins(4, 0, 4, 0);
+    busy->setSpacing(3);
+    m_busyText = new QLabel;
+    m_busyText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_progress = new QProgressBar;
+    m_progress->setFixedWidth(80);
+    m_progress->setMaximumHeight(12);
+    m_progress->setTextVisible(false);
+    auto* cancel = new QToolButton;
+    cancel->setText(tr("Cancel"));
+    cancel->setObjectName(QStringLiteral("cancelWork"));
+    connect(cancel, &QToolButton::clicked, this, &PreviewPane::cancelWork);
+    busy->addWidget(m_busyText, 1);
+    busy->addWidget(m_progress);
+    busy->addWidget(cancel);
+    m_busy->hide();
+    row->addWidget(m_busy, 10);
+    row->addStretch(1);
+    QToolButton* check = button("checkSettings", tr("Check"), true);
+    check->setToolTip(tr("The settings a record is checked with"));
+    connect(check, &QToolButton::toggled, m_check, &QWidget::setVisible);
+    m_shakerButton = button("shaker", tr("Shaker"), true);
+    m_shakerButton->setToolTip(tr("Compensation, amplitude unit and the shaker's limits"));
+    connect(m_shakerButton, &QToolButton::toggled, m_shaker, &QWidget::setVisible);
+
+    m_openMessage = new QLabel;
+    m_openMessage->setObjectName(QStringLiteral("openMessage"));
+    m_openMessage->setTextFormat(Qt::PlainText);
+    m_openMessage->setWordWrap(true);
+    m_openMessage->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_openMessage->setContentsMargins(6, 0, 6, 0);
+    m_openMessage->setStyleSheet(QStringLiteral("color: #b00020"));
+    m_openMessage->hide();
+    return bar;
+}
+
+QWidget* PreviewPane::makeMotionPage() {
+    m_velocityChart = new TraceChart(tr("velocity"), this);
+    m_velocityChart->addTrace(tr("velocity"), QColor(0x1f, 0x4e, 0x9a), 1.5);
+    m_displacementChart = new TraceChart(tr("displacement"), this);
+    m_displacementChart->addTrace(tr("displacement"), QColor(0x7a, 0x3a, 0x9a), 1.5);
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 2);
+    layout->setSpacing(0);
+    for (TraceChart* c : {m_velocityChart, m_displacementChart}) {
+        c->chart()->legend()->hide();
+        layout->addWidget(c->view(), 1);
+        layout->addWidget(c->readout());
+    }
+    return page;
+}
+
+void PreviewPane::drawMotion() {
+    m_motionText.clear();
+    m_limits->clear();
+    m_limits->hide();
+    // The charts are drawn when their tab is shown: two more reductions of
+    // a long record are not worth making for a tab not looked at.
+    m_motionDrawn = false;
+    m_velocityChart->clear();
+    m_displacementChart->clear();
+    if (m_series == nullptr || m_series->count < 2) {
+        m_velocity.clear();
+        m_displacement.clear();
+        return;
+    }
+    const auto n = static_cast<std::size_t>(m_series->count);
+    const std::span<const double> a(m_series->amplitude.data(), n);
+    const std::optional<AccelerationUnit> unit = m_shaker->unit();
+    if (m_compensation || unit) {
+        // One pass, as korvex-cli's summary makes them.
+        const MotionFigures f = computeMotion(a, sampleIntervalSeconds(m_params));
+        const MotionFigures p = scaleMotion(f, motionScale(unit));
+        const QString vUnit = unit ? QStringLiteral("m/s") : tr("amplitude \u00d7 s");
+        const QString xUnit = unit ? QStringLiteral("mm") : tr("amplitude \u00d7 s\u00b2");
+        m_motionText =
+            tr("Motion: peak velocity %1 %3, final %2 %3; displacement %4 %6 peak "
+               "to peak, final %5 %6")
+                .arg(number(p.peakVelocity), number(p.finalVelocity), vUnit,
+                     number(p.displacementPeakToPeak), number(p.finalDisplacement), xUnit);
+        if (unit) {
+            // The same words as korvex-cli's warnings.
+            const ShakerLimits limits = m_shaker->limits();
+            const ShakerCheck check = checkShakerLimits(f, *unit, limits);
+            QStringList exceeded;
+            if (check.strokeExceeded) {
+                exceeded << tr("The stroke, %1 mm peak to peak, exceeds the limit %2 mm by %3 mm")
+                                .arg(QString::fromStdString(humanText(check.strokeMm, 4)),
+                                     QString::fromStdString(humanText(limits.maxStrokeMm)),
+                                     QString::fromStdString(humanText(-check.strokeMarginMm, 4)));
+            }
+            if (check.velocityExceeded) {
+                exceeded << tr("The peak velocity, %1 m/s, exceeds the limit %2 m/s by %3 m/s")
+                                .arg(
+                                    QString::fromStdString(humanText(check.velocityMps, 4)),
+                                    QString::fromStdString(humanText(limits.maxVelocityMps)),
+                                    QString::fromStdString(humanText(-check.velocityMarginMps, 4)));
+            }
+            m_limits->setText(exceeded.join(QLatin1Char('\n')));
+            m_limits->setVisible(!exceeded.isEmpty());
+        }
+    }
+    m_figures->setText(m_motionText.isEmpty() ? m_pulseFigures
+                                              : m_pulseFigures + QLatin1Char('\n') + m_motionText);
+    if (m_tabs->currentWidget() == m_motionPage) drawMotionCharts();
+}
+
+void PreviewPane::drawMotionCharts() {
+    if (m_motionDrawn || m_series == nullptr || m_series->count < 2) return;
+    m_motionDrawn = true;
+    const auto n = static_cast<std::size_t>(m_series->count);
+    const std::span<const double> t(m_series->time.data(), n), a(m_series->amplitude.data(), n);
+    m_velocity.resize(n);
+    m_displacement.resize(n);
+    integrateMotion(a, sampleIntervalSeconds(m_params), m_velocity, m_displacement);
+    const std::optional<AccelerationUnit> unit = m_shaker->unit();
+    const MotionScale scale = motionScale(unit);
+    for (double& v : m_velocity) v *= scale.velocity;
+    for (double& x : m_displacement) x *= scale.displacement;
+    m_velocityChart->setYTitle(unit ? tr("velocity (m/s)") : tr("velocity"));
+    m_displacementChart->setYTitle(unit ? tr("displ. (mm)") : tr("displacement"));
+
+    // Velocity within \u00b1 its limit; the stroke, peak to peak, drawn about
+    // the middle of the motion, where a table centred on it would have it.
+    const ShakerLimits limits = m_shaker->limits();
+    const double xlo =
+        std::min(0.0, *std::min_element(m_displacement.begin(), m_displacement.end()));
+    const double xhi =
+        std::max(0.0, *std::max_element(m_displacement.begin(), m_displacement.end()));
+    std::vector<double> vLevels, xLevels;
+    if (unit && std::isfinite(limits.maxVelocityMps)) {
+        vLevels = {-limits.maxVelocityMps, limits.maxVelocityMps};
+    }
+    if (unit && std::isfinite(limits.maxStrokeMm)) {
+        const double mid = (xlo + xhi) / 2;
+        xLevels = {mid - limits.maxStrokeMm / 2, mid + limits.maxStrokeMm / 2};
+    }
+    const struct {
+        TraceChart* chart;
+        const std::vector<double>& data;
+        const std::vector<double>& levels;
+    } charts[] = {{m_velocityChart, m_velocity, vLevels},
+                  {m_displacementChart, m_displacement, xLevels}};
+    for (const auto& c : charts) {
+        c.chart->setTimeUnit(m_timeScale, m_timeUnit);
+        c.chart->setTrace(0, t, c.data);
+        double lo = 0.0, hi = 0.0;
+        for (double v : c.data) lo = std::min(lo, v), hi = std::max(hi, v);
+        for (double v : c.levels) lo = std::min(lo, v), hi = std::max(hi, v);
+        if (!(hi > lo) || !std::isfinite(hi - lo)) lo = -1.0, hi = 1.0;
+        const double pad = (hi - lo) * 0.05;
+        c.chart->setWholeView({m_timeAll.xlo, m_timeAll.xhi, lo - pad, hi + pad});
+        c.chart->setLevels(tr("limit"), c.levels);
+        c.chart->showAll();
+    }
+}
+
+QString PreviewPane::motionText() const {
+    return m_motionText;
+}
+
+QString PreviewPane::limitsText() const {
+    return m_limits->isHidden() ? QString() : m_limits->text();
+}
+
+std::optional<double> PreviewPane::compensationRatio() const {
+    return m_shaker->ratio();
+}
+
+void PreviewPane::showCompensationError(const CompensationError& error) {
+    m_shaker->showProblem(tr("Compensation: %1").arg(QString::fromStdString(error.what())));
+    m_shakerButton->setChecked(true);
+}
+
+void PreviewPane::showView(int page) {
+    // One row of spectrum settings, under the spectrum in view.
+    QLayout* host = page == 2 ? m_record->spectrumSettingsHost() : m_srsRowHome;
+    if (host->indexOf(m_srsRow) < 0) host->addWidget(m_srsRow);
+    m_stack->setCurrentIndex(page);
+    m_viewPulse->setChecked(page != 2);
+    m_viewRecord->setChecked(page == 2);
+}
+
+bool PreviewPane::isShowingRecord() const {
+    return m_stack->currentIndex() == 2;
+}
+
+QString PreviewPane::openMessage() const {
+    return m_openMessage->isHidden() ? QString() : m_openMessage->text();
+}
+
+bool PreviewPane::isBusy() const {
+    return m_record->isBusy();
+}
+
+void PreviewPane::cancelWork() {
+    m_record->cancel();
+}
+
+CheckRequest PreviewPane::checkRequest() {
+    CheckRequest r;
+    // The form's texts, read by the form's own rules, as Calculate reads them.
+    if (m_form != nullptr) {
+        const bool ms = static_cast<TimeUnit>(m_form->timeUnitIndex()) == TimeUnit::Milliseconds;
+        r.pulse.shape = static_cast<PulseType>(m_form->pulseTypeIndex());
+        r.pulse.amplitude = parseLeadingNumber(m_form->amplitudeText());
+        r.pulse.durationS = parseLeadingNumber(m_form->pulseDurationText()) * (ms ? 0.001 : 1.0);
+        r.timeScale = ms ? 1000.0 : 1.0;
+        r.timeUnit = ms ? QStringLiteral("ms") : QStringLiteral("s");
+    }
+    if (const std::optional<CheckSettings> settings = m_check->settings()) {
+        r.settings = *settings;
+    } else {
+        r.problem = m_check->message();
+    }
+    QString problem;
+    QLineEdit* bad = nullptr;
+    if (const std::optional<SrsSettings> srs = parseSpectrumTexts(problem, bad)) {
+        r.settings.srs = *srs;
+    } else if (r.problem.isEmpty()) {
+        r.problem = problem;
+        r.problemInSpectrum = true;
+    }
+    return r;
+}
+
+void PreviewPane::askOpenRecord() {
+    QSettings settings = userSettings();
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("Open Record"), settings.value(QStringLiteral("record/folder")).toString(),
+        tr("Records (*.txt *.csv *.tsv *.dat);;All files (*)"));
+    if (path.isEmpty()) return;
+    settings.setValue(QStringLiteral("record/folder"), QFileInfo(path).absolutePath());
+    openRecordFile(path);
+}
+
+void PreviewPane::openRecordFile(const QString& path) {
+    // The first lines only; a file that cannot be read is the reader's to report.
+    QFile file(path);
+    QByteArray head;
+    if (file.open(QIODevice::ReadOnly)) head = file.read(64 * 1024);
+    const RecordLayout layout =
+        peekRecordLayout(std::string_view(head.constData(), static_cast<std::size_t>(head.size())));
+    std::optional<ReadOptions> options = decidedOptions(layout);
+    if (!options && layout.columns > 0) {
+        RecordDialog dialog(QFileInfo(path).fileName(), layout, this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        options = dialog.options();
+    }
+    openRecord(path, options.value_or(ReadOptions{}));
+}
+
+void PreviewPane::openRecord(const QString& path, const ReadOptions& options) {
+    m_recheckTimer->stop();  // the record opened is checked with the values of now
+    m_openMessage->hide();
+    m_record->open(QFile::encodeName(path).toStdString(), options, checkRequest());
+}
+
+void PreviewPane::recheckSoon() {
+    if (m_record->hasRecord() || m_record->isBusy()) m_recheckTimer->start();
+}
+
+void PreviewPane::recheckRecord() {
+    m_recheckTimer->stop();
+    if (m_record->hasRecord() || m_record->isBusy()) m_record->recheck(checkRequest());
+}
+
+void PreviewPane::askSaveReport() {
+    if (m_record->reportJson().empty()) return;
+    const QString filter = tr("JSON (*.json)");
+    QString suggested =
+        QFileInfo(m_record->source()).completeBaseName() + QStringLiteral("-check.json");
+    const QString path = withSuffix(
+        QFileDialog::getSaveFileName(this, tr("Save Report As"), suggested,
+                                     filter + QStringLiteral(";;") + tr("All files (*)")),
+        filter);
+    if (path.isEmpty()) return;
+    try {
+        m_record->saveReport(path);
+    } catch (const FileError& e) {
+        reportUnsaved(this, tr("report"), e);
     }
 }
 

@@ -2,10 +2,13 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -51,18 +54,36 @@ class PreviewingPlatform : public PulsePlatform {
     void endWaitCursor() override { m_platform.endWaitCursor(); }
     void showPulse(const PulseParameters& params, const PulseSeries& series) override {
         m_platform.showPulse(params, series);
-        m_pane.showPulse(params, series, &m_typed);
+        m_pane.showPulse(params, series, &m_typed, m_ratio);
     }
     void clearPulse() override {
         m_platform.clearPulse();
         m_pane.clearPulse();
+    }
+    // The shaker panel's compensation; its failure is told in the pane.
+    std::optional<double> compensationRatio() override {
+        m_ratio = m_pane.compensationRatio();
+        return m_ratio;
+    }
+    void compensationFailed(const CompensationError& error) override {
+        m_pane.showCompensationError(error);
     }
 
   private:
     PulsePlatform& m_platform;
     PreviewPane& m_pane;
     PulseTexts m_typed;  // what the command is about to read, for the pane's notes
+    std::optional<double> m_ratio;
 };
+
+// A local file among the dragged data, or "".
+QString droppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return QString();
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) return url.toLocalFile();
+    }
+    return QString();
+}
 
 // The selected entry, -1 when none (a control-click can clear the selection).
 int selectedRow(const QListWidget& list) {
@@ -92,6 +113,7 @@ CPulseDlg::CPulseDlg(PulsePlatform& platform, QWidget* parent)
     // of a window that may now be resized.
     m_formSize = size();
     m_preview = new PreviewPane(this);
+    m_preview->setForm(this);
     // Tall enough for the pane's spectrum to keep its axis titles whole.
     setMinimumSize(m_formSize.width() + 360, std::max(m_formSize.height(), 480));
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -107,6 +129,17 @@ CPulseDlg::CPulseDlg(PulsePlatform& platform, QWidget* parent)
     for (QListWidget* list : {m_pulseType, m_timeUnit}) {
         connect(list, &QListWidget::itemSelectionChanged, m_preview, &PreviewPane::markStale);
     }
+    // A record shown is checked again against the form's new values.
+    for (QLineEdit* edit : {m_amplitude, m_pulseDuration}) {
+        connect(edit, &QLineEdit::textChanged, m_preview, &PreviewPane::recheckSoon);
+    }
+    for (QListWidget* list : {m_pulseType, m_timeUnit}) {
+        connect(list, &QListWidget::itemSelectionChanged, m_preview, &PreviewPane::recheckSoon);
+    }
+    // A file dropped anywhere on the window is opened as a record; the
+    // edits would take its name as text.
+    setAcceptDrops(true);
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) edit->installEventFilter(this);
     OnInitDialog();
 }
 
@@ -204,6 +237,39 @@ void CPulseDlg::OnOK() {
     } catch (const std::exception& e) {
         m_platform.messageBox(std::string("The calculation failed: ") + e.what());
     }
+}
+
+void CPulseDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void CPulseDlg::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // After the drop has ended: the record may need a dialog of its own.
+    QMetaObject::invokeMethod(
+        this, [this, path] { m_preview->openRecordFile(path); }, Qt::QueuedConnection);
+}
+
+bool CPulseDlg::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (droppedFile(drop->mimeData()).isEmpty()) break;
+            if (event->type() == QEvent::Drop) {
+                dropEvent(drop);
+            } else {
+                drop->acceptProposedAction();
+            }
+            return true;
+        }
+        default:
+            break;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CPulseDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -46,6 +46,9 @@ class CPulseDlg : public QDialog, public PulseForm {
     // Enter and the Calculate button land here, as IDOK does: calculate, never close.
     void accept() override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
