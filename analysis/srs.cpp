@@ -32,6 +32,9 @@ inline Vec broadcast(double x) {
 inline Vec maxOf(const Vec& a, const Vec& b) {
     return a > b ? a : b;
 }
+inline Vec minOf(const Vec& a, const Vec& b) {
+    return a < b ? a : b;
+}
 
 constexpr int kVectors = 2;               // independent chains per step
 constexpr int kLanes = 4 * kVectors;      // frequencies filtered together
@@ -51,10 +54,12 @@ struct Lanes {
 // cannot prove that stores to `s` leave `x` alone.
 KORVEX_ALWAYS_INLINE void filterSteps(Lanes& s, const double* x, int begin, int end) {
     Vec b0[kVectors], b1[kVectors], b2[kVectors], a1[kVectors], a2[kVectors];
-    Vec y1[kVectors], y2[kVectors], pos[kVectors], neg[kVectors];
+    // The negative peak is kept as the lowest response, -neg: the same
+    // comparisons (y < -neg exactly when -y > neg) without negating every y.
+    Vec y1[kVectors], y2[kVectors], pos[kVectors], low[kVectors];
     for (int j = 0; j < kVectors; ++j) {
         b0[j] = s.b0[j], b1[j] = s.b1[j], b2[j] = s.b2[j], a1[j] = s.a1[j], a2[j] = s.a2[j];
-        y1[j] = s.y1[j], y2[j] = s.y2[j], pos[j] = s.pos[j], neg[j] = s.neg[j];
+        y1[j] = s.y1[j], y2[j] = s.y2[j], pos[j] = s.pos[j], low[j] = -s.neg[j];
     }
     Vec x1 = broadcast(s.x1), x2 = broadcast(s.x2);
     for (int n = begin; n < end; ++n) {
@@ -64,13 +69,13 @@ KORVEX_ALWAYS_INLINE void filterSteps(Lanes& s, const double* x, int begin, int 
             y2[j] = y1[j];
             y1[j] = y;
             pos[j] = maxOf(y, pos[j]);
-            neg[j] = maxOf(-y, neg[j]);
+            low[j] = minOf(y, low[j]);
         }
         x2 = x1;
         x1 = x0;
     }
     for (int j = 0; j < kVectors; ++j) {
-        s.y1[j] = y1[j], s.y2[j] = y2[j], s.pos[j] = pos[j], s.neg[j] = neg[j];
+        s.y1[j] = y1[j], s.y2[j] = y2[j], s.pos[j] = pos[j], s.neg[j] = -low[j];
     }
     s.x1 = x1[0];
     s.x2 = x2[0];
