@@ -3,6 +3,7 @@
 #include <fast_float/fast_float.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cerrno>
@@ -253,6 +254,8 @@ struct NumberPattern {
     std::uint8_t exponent = 0, expDigits = 0;
     std::uint8_t expSign = kNoByte;
     char mark = '.';
+    // The sign slots' bits in a 64-bit mask of the line's bytes; 0 without.
+    std::uint64_t signBit = 0, expSignBit = 0;
 };
 
 struct LineTemplate {
@@ -261,14 +264,34 @@ struct LineTemplate {
     alignas(16) char bytes[kTemplateBytes] = {};
     alignas(16) char digits[kTemplateBytes] = {};  // all ones where a digit goes
     std::uint64_t checked = 0;                     // bytes to match: all but the sign slots
+    std::uint64_t all = 0;                         // all the line's bytes
     std::size_t count = 0;
     NumberPattern numbers[kTemplateFields];
     std::ptrdiff_t firstPoint = -1, firstComma = -1;  // where a decimal mark of each kind is
     // For the 32-byte reading: whether every number takes it (at most 8
     // mantissa digits, within 16 bytes), and per pair of numbers where each
-    // digit goes.
+    // digit goes. It checks every byte at once: `bytes` holds a blank in a
+    // number's sign slot and a plus in an exponent's, `signs` marks both
+    // kinds of slot, where a plus or minus fits too.
     bool wide = false;
     alignas(32) char gather[kTemplateFields / 2][32] = {};
+    alignas(32) char signs[kTemplateBytes] = {};
+    // For reading four numbers at once, from two lines of two numbers or
+    // four lines of one (batchLines, 0 where the template does not allow
+    // it): every byte of the first 32 in [low, high] (a sign slot takes a
+    // blank to a minus there, checked exactly later), the bytes after them
+    // equal to `tail`; each number's 16 bytes from window[f] on, with
+    // per 16-byte half where its digits go (as `gather`) and where its
+    // signs go (bytes 8 and 12); `fill` for a sign slot a number lacks, in
+    // the order of the four numbers' signs and then their exponents' signs.
+    unsigned batchLines = 0;
+    alignas(32) unsigned char low[32] = {}, high[32] = {};
+    std::uint64_t tailMask = 0, tail = 0;
+    std::uint8_t window[2] = {};
+    alignas(32) char batchDigits[32] = {};
+    alignas(32) char batchSigns[32] = {};
+    alignas(32) std::int32_t fill[8] = {};
+    alignas(16) std::int32_t fracDigits[4] = {};
 };
 
 inline std::uint64_t load8(const char* p) {
@@ -285,6 +308,73 @@ inline std::uint64_t digitsValue(std::uint64_t v, unsigned k) {
     return ((v & 0x0000FFFF0000FFFF) * 42949672960001) >> 32;
 }
 
+// Sets up the four-number reading where the template allows it: one or
+// two numbers of at most 8 mantissa digits, each with its signs within 16
+// bytes; every digit and sign in the first 32 bytes, and at most 8 fixed
+// bytes after them.
+void learnBatch(LineTemplate& n) {
+    n.batchLines = 0;
+    if (!n.wide || n.count > 2 || n.size > 40) return;
+    for (std::size_t i = 0; i < 32; ++i) {
+        n.low[i] = i < n.size ? static_cast<unsigned char>(n.bytes[i]) : 0;
+        n.high[i] = i < n.size ? static_cast<unsigned char>(n.bytes[i]) : 0xff;
+        if (i < n.size && n.digits[i] != 0) {
+            n.low[i] = '0';
+            n.high[i] = '9';
+        }
+    }
+    for (std::size_t i = 32; i < n.size; ++i) {
+        if (n.digits[i] != 0 || n.signs[i] != 0) return;
+    }
+    n.tail = 0;
+    n.tailMask = 0;
+    for (std::size_t i = 32; i < n.size; ++i) {
+        n.tail |= std::uint64_t{static_cast<unsigned char>(n.bytes[i])} << (8 * (i - 32));
+        n.tailMask |= std::uint64_t{0xff} << (8 * (i - 32));
+    }
+    for (std::size_t f = 0; f < n.count; ++f) {
+        const NumberPattern& p = n.numbers[f];
+        const unsigned w = p.sign != kNoByte ? p.sign : p.mantissa;
+        if (p.end - w > 16 || w + 16 > kTemplateReach) return;
+        if (p.sign != kNoByte) {
+            if (p.sign >= 32) return;
+            n.low[p.sign] = ' ';
+            n.high[p.sign] = '-';
+        }
+        if (p.expSign != kNoByte) {
+            if (p.expSign >= 32) return;
+            n.low[p.expSign] = '+';
+            n.high[p.expSign] = '-';
+        }
+        n.window[f] = static_cast<std::uint8_t>(w);
+    }
+    for (unsigned half = 0; half < 2; ++half) {
+        const NumberPattern& p = n.numbers[n.count == 2 ? half : 0];
+        const unsigned w = n.window[n.count == 2 ? half : 0];
+        char* g = n.batchDigits + 16 * half;
+        char* sg = n.batchSigns + 16 * half;
+        std::memset(g, 0x80, 16);
+        std::memset(sg, 0x80, 16);
+        const unsigned digits = p.intDigits + p.fracDigits;
+        for (unsigned k = 0, at = p.mantissa - w; k < digits; ++k, ++at) {
+            if (k == p.intDigits && p.fracDigits > 0) ++at;  // over the mark
+            g[8 - digits + k] = static_cast<char>(at);
+        }
+        for (unsigned k = 0; k < p.expDigits; ++k)
+            g[16 - p.expDigits + k] = static_cast<char>(p.exponent - w + k);
+        if (p.sign != kNoByte) sg[8] = static_cast<char>(p.sign - w);
+        if (p.expSign != kNoByte) sg[12] = static_cast<char>(p.expSign - w);
+    }
+    // The four numbers in the order they are read: a b a b, or a a a a.
+    for (unsigned k = 0; k < 4; ++k) {
+        const NumberPattern& p = n.numbers[n.count == 2 ? k % 2 : 0];
+        n.fill[k] = p.sign != kNoByte ? 0 : ' ';
+        n.fill[4 + k] = p.expSign != kNoByte ? 0 : '+';
+        n.fracDigits[k] = p.fracDigits;
+    }
+    n.batchLines = n.count == 2 ? 2 : 4;
+}
+
 // Builds a template from a line the plain parser read: `spans` holds each
 // field's number, begin and end. False when a number has more digits than
 // the fast reading takes, or the line is too long.
@@ -295,7 +385,7 @@ bool learnTemplate(LineTemplate& t, const Layout& layout, const char* line, std:
     n.size = size;
     n.blocks = static_cast<unsigned>((size + 15) / 16);
     std::memcpy(n.bytes, line, size);
-    n.checked = size == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << size) - 1;
+    n.checked = n.all = size == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << size) - 1;
     n.count = layout.fields;
     for (std::size_t f = 0; f < layout.fields; ++f) {
         NumberPattern& p = n.numbers[f];
@@ -350,8 +440,18 @@ bool learnTemplate(LineTemplate& t, const Layout& layout, const char* line, std:
         for (const char* c = line + p.mantissa; c < e; ++c) {
             if (isDigit(*c)) n.digits[c - line] = '\xff';
         }
-        if (p.sign != kNoByte) n.checked &= ~(std::uint64_t{1} << p.sign);
-        if (p.expSign != kNoByte) n.checked &= ~(std::uint64_t{1} << p.expSign);
+        if (p.sign != kNoByte) {
+            n.checked &= ~(std::uint64_t{1} << p.sign);
+            p.signBit = std::uint64_t{1} << p.sign;
+            n.bytes[p.sign] = ' ';
+            n.signs[p.sign] = '\xff';
+        }
+        if (p.expSign != kNoByte) {
+            n.checked &= ~(std::uint64_t{1} << p.expSign);
+            p.expSignBit = std::uint64_t{1} << p.expSign;
+            n.bytes[p.expSign] = '+';
+            n.signs[p.expSign] = '\xff';
+        }
     }
     n.wide = true;
     for (std::size_t f = 0; f < n.count; ++f) {
@@ -371,6 +471,7 @@ bool learnTemplate(LineTemplate& t, const Layout& layout, const char* line, std:
             g[16 - p.expDigits + k] = static_cast<char>(p.exponent - p.mantissa + k);
     }
     if (n.count % 2 == 1) std::memcpy(n.gather[n.count / 2] + 16, n.gather[n.count / 2], 16);
+    learnBatch(n);
     t = n;
     return true;
 }
@@ -452,32 +553,69 @@ inline bool matchTemplate(const LineTemplate& t, const char* line, double* out) 
 }
 
 #if defined(KORVEX_WIDE_READER)
-__attribute__((target("avx2"))) inline __m256i load32(const char* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+__attribute__((target("avx2"))) inline __m256i load32(const void* p) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
 }
 
-// matchLineBytes for bytes [32 i, 32 i + 32), the bits in place.
-__attribute__((target("avx2"))) inline std::uint64_t matchBlockWide(const LineTemplate& t,
-                                                                    const char* line, unsigned i) {
+// Powers of ten that scale a mantissa m with decimal exponent e (-22 to
+// 22) to m x 10^e: {10^e, 1} or {1, 10^-e}, so that m x first / second is
+// one correctly rounded operation, as in finishNumber.
+struct ScalePair {
+    alignas(16) double factor[2];
+};
+constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr auto kScales = [] {
+    std::array<ScalePair, 45> s{};
+    for (int e = -22; e <= 22; ++e) {
+        s[static_cast<std::size_t>(e + 22)] =
+            e >= 0 ? ScalePair{{kExactPow10[e], 1.0}} : ScalePair{{1.0, kExactPow10[-e]}};
+    }
+    return s;
+}();
+// The same as two tables, for gathering four at a time.
+constexpr auto kScaleUp = [] {
+    std::array<double, 45> s{};
+    for (std::size_t i = 0; i < 45; ++i) s[i] = kScales[i].factor[0];
+    return s;
+}();
+constexpr auto kScaleDown = [] {
+    std::array<double, 45> s{};
+    for (std::size_t i = 0; i < 45; ++i) s[i] = kScales[i].factor[1];
+    return s;
+}();
+
+// Bytes [32 i, 32 i + 32) of the line: the bits of those that fit the
+// template, and of those that hold a minus, in place.
+__attribute__((target("avx2"))) inline void matchBlockWide(const LineTemplate& t, const char* line,
+                                                           unsigned i, std::uint64_t& fit,
+                                                           std::uint64_t& minus) {
     const __m256i v = load32(line + 32 * i);
     const __m256i d = _mm256_sub_epi8(v, _mm256_set1_epi8('0'));
     const __m256i digit = _mm256_cmpeq_epi8(_mm256_min_epu8(d, _mm256_set1_epi8(9)), d);
-    const __m256i ok = _mm256_or_si256(_mm256_cmpeq_epi8(v, load32(t.bytes + 32 * i)),
-                                       _mm256_and_si256(digit, load32(t.digits + 32 * i)));
-    return std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(ok))} << (32 * i);
+    const __m256i isMinus = _mm256_cmpeq_epi8(v, _mm256_set1_epi8('-'));
+    const __m256i sign = _mm256_or_si256(isMinus, _mm256_cmpeq_epi8(v, _mm256_set1_epi8('+')));
+    const __m256i ok =
+        _mm256_or_si256(_mm256_cmpeq_epi8(v, load32(t.bytes + 32 * i)),
+                        _mm256_or_si256(_mm256_and_si256(digit, load32(t.digits + 32 * i)),
+                                        _mm256_and_si256(sign, load32(t.signs + 32 * i))));
+    fit |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(ok))} << (32 * i);
+    minus |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(isMinus))} << (32 * i);
 }
 
 // matchTemplate with 32-byte vectors, two numbers at a time: each number's
 // digits gathered into a 16-byte half, the mantissa's right-aligned in
 // bytes 0-7 and the exponent's in bytes 8-15, then summed with weights
-// 10 and 1, 100 and 1, 10000 and 1.
+// 10 and 1, 100 and 1, 10000 and 1; both numbers then scaled by one
+// multiplication and one division of two lanes.
 __attribute__((target("avx2"))) inline bool matchTemplateWide(const LineTemplate& t,
                                                               const char* line, double* out) {
     const __m256i zero = _mm256_set1_epi8('0');
-    const std::uint64_t bits = t.size <= 32
-                                   ? matchBlockWide(t, line, 0)
-                                   : matchBlockWide(t, line, 0) | matchBlockWide(t, line, 1);
-    if ((bits & t.checked) != t.checked) return false;
+    std::uint64_t fit = 0, minus = 0;
+    matchBlockWide(t, line, 0, fit, minus);
+    if (t.size > 32) matchBlockWide(t, line, 1, fit, minus);
+    if ((fit & t.all) != t.all) return false;
     for (std::size_t f = 0; f < t.count; f += 2) {
         const NumberPattern& a = t.numbers[f];
         const NumberPattern& b = t.numbers[f + 1 < t.count ? f + 1 : f];
@@ -488,13 +626,32 @@ __attribute__((target("avx2"))) inline bool matchTemplateWide(const LineTemplate
         x = _mm256_madd_epi16(x, _mm256_set1_epi32(0x00010064));  // 100 p0 + p1
         x = _mm256_packus_epi32(x, x);                            // fit in 16 bits
         x = _mm256_madd_epi16(x, _mm256_set1_epi32(0x00012710));  // 10000 q0 + q1
-        alignas(32) std::int32_t parts[8];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(parts), x);
-        if (!finishNumber(a, line, static_cast<std::uint32_t>(parts[0]), parts[1], out[f]))
-            return false;
-        if (f + 1 < t.count &&
-            !finishNumber(b, line, static_cast<std::uint32_t>(parts[4]), parts[5], out[f + 1]))
-            return false;
+        // {mantissa a, mantissa b, exponent a, exponent b}
+        const __m128i parts = _mm256_castsi256_si128(
+            _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0)));
+        const int digitsA = _mm_extract_epi32(parts, 2), digitsB = _mm_extract_epi32(parts, 3);
+        const int ea = ((minus & a.expSignBit) != 0 ? -digitsA : digitsA) - a.fracDigits;
+        const int eb = ((minus & b.expSignBit) != 0 ? -digitsB : digitsB) - b.fracDigits;
+        if (static_cast<unsigned>(ea + 22) > 44 || static_cast<unsigned>(eb + 22) > 44) {
+            // Beyond the exact powers of ten: the plain reading of each.
+            if (!finishNumber(a, line, static_cast<std::uint32_t>(_mm_cvtsi128_si32(parts)),
+                              digitsA, out[f]))
+                return false;
+            if (f + 1 < t.count &&
+                !finishNumber(b, line, static_cast<std::uint32_t>(_mm_extract_epi32(parts, 1)),
+                              digitsB, out[f + 1]))
+                return false;
+            continue;
+        }
+        const __m128d sa = _mm_load_pd(kScales[static_cast<std::size_t>(ea + 22)].factor);
+        const __m128d sb = _mm_load_pd(kScales[static_cast<std::size_t>(eb + 22)].factor);
+        __m128d v = _mm_mul_pd(_mm_cvtepi32_pd(parts), _mm_unpacklo_pd(sa, sb));
+        v = _mm_div_pd(v, _mm_unpackhi_pd(sa, sb));
+        const __m128i negative =
+            _mm_set_epi64x((minus & b.signBit) != 0 ? std::int64_t{1} << 63 : 0,
+                           (minus & a.signBit) != 0 ? std::int64_t{1} << 63 : 0);
+        v = _mm_xor_pd(v, _mm_castsi128_pd(negative));
+        _mm_storeu_pd(out + f, v);  // out holds kTemplateFields, an even number
     }
     return true;
 }
@@ -674,18 +831,214 @@ LineResult parsePlainLine(const Layout& layout, const char* p, const char* end, 
     return LineResult::Sample;
 }
 
+// The samples a chunk has read so far, and the shortest and the longest
+// time step between them: they alone decide whether every step is within
+// the tolerance.
+struct ChunkSamples {
+    double* times;  // null without a time column
+    double* values;
+    std::size_t n = 0;
+    double previous = 0.0, minStep = kNoStep[0], maxStep = kNoStep[1];
+};
+
+// Stores the sample of the fields just read.
+__attribute__((always_inline)) inline void storeSample(const Layout& layout, const double* fields,
+                                                       ChunkSamples& s) {
+    if (s.times != nullptr) {
+        const double t = fields[layout.timeField] * layout.timeScale;
+        if (s.n > 0) {
+            s.minStep = std::min(s.minStep, t - s.previous);
+            s.maxStep = std::max(s.maxStep, t - s.previous);
+        }
+        s.times[s.n] = s.previous = t;
+    }
+    s.values[s.n++] = fields[layout.valueField];
+}
+
+// Reads the lines from p on by the template while they match it, each
+// starting before `stop`; returns where it stopped. A run of lines of one
+// layout is most of a large file: its state is kept in locals, which the
+// compiler keeps in registers.
+template <class Match>
+__attribute__((always_inline)) inline const char* readRunWith(const LineTemplate& t,
+                                                              const Layout& layout, const char* p,
+                                                              const char* stop,
+                                                              ChunkSamples& samples) {
+    double fields[kTemplateFields];
+    ChunkSamples s = samples;
+    const std::size_t size = t.size;
+    while (p < stop && Match::match(t, p, fields)) {
+        storeSample(layout, fields, s);
+        p += size;
+    }
+    samples = s;
+    return p;
+}
+
 // The template readers: 16-byte vectors and eight digits at a time, or
 // 32-byte vectors where a template allows.
-struct NarrowReading {
+struct NarrowMatch {
     static bool match(const LineTemplate& t, const char* line, double* out) {
         return matchTemplate(t, line, out);
     }
 };
+struct NarrowReading {
+    static const char* run(const LineTemplate& t, const Layout& layout, const char* p,
+                           const char* stop, ChunkSamples& samples) {
+        return readRunWith<NarrowMatch>(t, layout, p, stop, samples);
+    }
+};
 #if defined(KORVEX_WIDE_READER)
-struct WideReading {
+struct WideMatch {
     __attribute__((target("avx2"))) static bool match(const LineTemplate& t, const char* line,
                                                       double* out) {
-        return t.wide ? matchTemplateWide(t, line, out) : matchTemplate(t, line, out);
+        return matchTemplateWide(t, line, out);
+    }
+};
+
+// The numbers whose 16-byte windows start at x and y, one per half:
+// {mantissa, exponent digits, sign, exponent sign} each.
+__attribute__((target("avx2"))) inline __m256i readHalves(const LineTemplate& t, const char* x,
+                                                          const char* y) {
+    const __m256i raw = _mm256_loadu2_m128i(reinterpret_cast<const __m128i_u*>(y),
+                                            reinterpret_cast<const __m128i_u*>(x));
+    __m256i v = _mm256_sub_epi8(raw, _mm256_set1_epi8('0'));
+    v = _mm256_shuffle_epi8(v, load32(t.batchDigits));
+    v = _mm256_maddubs_epi16(v, _mm256_set1_epi16(0x010A));   // 10 d0 + d1
+    v = _mm256_madd_epi16(v, _mm256_set1_epi32(0x00010064));  // 100 p0 + p1
+    v = _mm256_packus_epi32(v, v);                            // fit in 16 bits
+    v = _mm256_madd_epi16(v, _mm256_set1_epi32(0x00012710));  // 10000 q0 + q1
+    return _mm256_blend_epi32(v, _mm256_shuffle_epi8(raw, load32(t.batchSigns)), 0xCC);
+}
+
+// Four numbers of the template, a and b from the 16-byte windows at a and
+// b (one 16-byte half each), c and d from those at c and d: each half's
+// digits summed as in matchTemplateWide, its signs beside them, then the
+// four numbers scaled with four-lane operations. False where a sign slot
+// holds something else or an exponent is beyond the exact powers of ten
+// (then the line-by-line reading decides).
+__attribute__((target("avx2"))) inline bool readFour(const LineTemplate& t, const char* a,
+                                                     const char* b, const char* c, const char* d,
+                                                     __m256d& out) {
+    const __m256i x = readHalves(t, a, b), y = readHalves(t, c, d);
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    // {mantissas, exponent digits} and {signs, exponent signs}, a b c d each
+    const __m256i parts = _mm256_permutevar8x32_epi32(_mm256_unpacklo_epi32(x, y), order);
+    const __m256i signs = _mm256_or_si256(
+        _mm256_permutevar8x32_epi32(_mm256_unpackhi_epi32(x, y), order), load32(t.fill));
+    const __m256i minus = _mm256_cmpeq_epi32(signs, _mm256_set1_epi32('-'));
+    const __m256i blankOrPlus = _mm256_setr_epi32(' ', ' ', ' ', ' ', '+', '+', '+', '+');
+    const __m256i good =
+        _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi32(signs, blankOrPlus),
+                                        _mm256_cmpeq_epi32(signs, _mm256_set1_epi32('+'))),
+                        minus);
+    const __m128i negativeExponent = _mm256_extracti128_si256(minus, 1);
+    __m128i e = _mm256_extracti128_si256(parts, 1);
+    e = _mm_sub_epi32(_mm_xor_si128(e, negativeExponent), negativeExponent);
+    const __m128i index = _mm_add_epi32(
+        _mm_sub_epi32(e, _mm_load_si128(reinterpret_cast<const __m128i*>(t.fracDigits))),
+        _mm_set1_epi32(22));
+    const __m128i beyond = _mm_or_si128(_mm_cmpgt_epi32(index, _mm_set1_epi32(44)),
+                                        _mm_cmpgt_epi32(_mm_setzero_si128(), index));
+    if (_mm256_movemask_epi8(good) != -1 || _mm_movemask_epi8(beyond) != 0) return false;
+    // The masked form: the plain one leaves GCC 12 warning about its
+    // undefined source.
+    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    __m256d v = _mm256_mul_pd(
+        _mm256_cvtepi32_pd(_mm256_castsi256_si128(parts)),
+        _mm256_mask_i32gather_pd(_mm256_setzero_pd(), kScaleUp.data(), index, all, 8));
+    v = _mm256_div_pd(
+        v, _mm256_mask_i32gather_pd(_mm256_setzero_pd(), kScaleDown.data(), index, all, 8));
+    const __m256i negative = _mm256_cvtepi32_epi64(_mm256_castsi256_si128(minus));
+    out = _mm256_xor_pd(v, _mm256_and_pd(_mm256_castsi256_pd(negative), _mm256_set1_pd(-0.0)));
+    return true;
+}
+
+// Whether the first 32 bytes of the line fall within the template's
+// ranges and the bytes after them equal its tail.
+__attribute__((target("avx2"))) inline bool inRanges(const LineTemplate& t, const char* line) {
+    const __m256i v = load32(line);
+    const __m256i in = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_max_epu8(v, load32(t.low)), v),
+                                        _mm256_cmpeq_epi8(_mm256_min_epu8(v, load32(t.high)), v));
+    return _mm256_movemask_epi8(in) == -1 && (load8(line + 32) & t.tailMask) == t.tail;
+}
+
+// Lines by the template, kLines at a time (two of two numbers or four of
+// one), while they match it and their numbers take the four-lane reading;
+// returns where it stopped.
+template <unsigned kLines>
+__attribute__((target("avx2"))) inline const char* readBatches(const LineTemplate& t,
+                                                               const Layout& layout, const char* p,
+                                                               const char* stop, ChunkSamples& s) {
+    const std::ptrdiff_t size = static_cast<std::ptrdiff_t>(t.size);
+    const std::ptrdiff_t wa = t.window[0], wb = t.window[kLines == 2 ? 1 : 0];
+    // Two lines of a b: the times and the values, doubles {tf, 2 + tf} and
+    // {vf, 2 + vf}, as pairs of floats.
+    const int tf = layout.timeField == 1 ? 2 : 0, vf = layout.valueField == 1 ? 2 : 0;
+    const __m256i arrange =
+        _mm256_setr_epi32(tf, tf + 1, tf + 4, tf + 5, vf, vf + 1, vf + 4, vf + 5);
+    const __m128d scale = _mm_set1_pd(layout.timeScale);
+    __m128d last = _mm_set1_pd(s.previous);
+    __m128d lowest = _mm_set1_pd(s.minStep), highest = _mm_set1_pd(s.maxStep);
+    // In locals: stores through the sample pointers could otherwise alias s.
+    double* const times = s.times;
+    double* const values = s.values;
+    std::size_t n = s.n;
+    const char* q = p;
+    while (stop - q > static_cast<std::ptrdiff_t>(kLines - 1) * size) {
+        bool in = true;
+        for (unsigned i = 0; i < kLines; ++i) in = in & inRanges(t, q + size * i);
+        if (!in) break;
+        __m256d v;
+        if constexpr (kLines == 2) {
+            if (!readFour(t, q + wa, q + wb, q + size + wa, q + size + wb, v)) break;
+            const __m256d r =
+                _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(v), arrange));
+            if (times != nullptr) {
+                const __m128d time = _mm_mul_pd(_mm256_castpd256_pd128(r), scale);
+                const __m128d d = _mm_sub_pd(time, _mm_shuffle_pd(last, time, 1));
+                lowest = _mm_min_pd(d, lowest);
+                highest = _mm_max_pd(d, highest);
+                last = time;
+                _mm_storeu_pd(times + n, time);
+            }
+            _mm_storeu_pd(values + n, _mm256_extractf128_pd(r, 1));
+        } else {
+            if (!readFour(t, q + wa, q + size + wa, q + 2 * size + wa, q + 3 * size + wa, v)) break;
+            _mm256_storeu_pd(values + n, v);
+        }
+        n += kLines;
+        q += static_cast<std::ptrdiff_t>(kLines) * size;
+    }
+    if (n != s.n) {
+        s.n = n;
+        s.previous = _mm_cvtsd_f64(_mm_unpackhi_pd(last, last));
+        s.minStep = std::min(_mm_cvtsd_f64(lowest), _mm_cvtsd_f64(_mm_unpackhi_pd(lowest, lowest)));
+        s.maxStep =
+            std::max(_mm_cvtsd_f64(highest), _mm_cvtsd_f64(_mm_unpackhi_pd(highest, highest)));
+    }
+    return q;
+}
+
+struct WideReading {
+    __attribute__((target("avx2"), noinline)) static const char* run(const LineTemplate& t,
+                                                                     const Layout& layout,
+                                                                     const char* p,
+                                                                     const char* stop,
+                                                                     ChunkSamples& samples) {
+        if (!t.wide) return readRunWith<NarrowMatch>(t, layout, p, stop, samples);
+        if (t.batchLines == 0) return readRunWith<WideMatch>(t, layout, p, stop, samples);
+        double fields[kTemplateFields];
+        for (;;) {
+            // The first sample of a piece has no step before it.
+            if (samples.n > 0 || samples.times == nullptr) {
+                p = t.batchLines == 2 ? readBatches<2>(t, layout, p, stop, samples)
+                                      : readBatches<4>(t, layout, p, stop, samples);
+            }
+            if (p >= stop || !matchTemplateWide(t, p, fields)) return p;
+            storeSample(layout, fields, samples);
+            p += t.size;
+        }
     }
 };
 #endif
@@ -695,11 +1048,8 @@ struct WideReading {
 template <class Reading>
 __attribute__((always_inline)) inline void parseChunkWith(const Body& body, Chunk& c) {
     const Layout& layout = *body.layout;
-    double* const times = body.times != nullptr ? body.times + c.offset : nullptr;
-    double* const values = body.values + c.offset;
-    const std::size_t timeField = layout.timeField;
-    const std::size_t valueField = layout.valueField;
-    const double timeScale = layout.timeScale;
+    ChunkSamples samples{body.times != nullptr ? body.times + c.offset : nullptr,
+                         body.values + c.offset};
     double few[kTemplateFields];
     std::vector<double> many(layout.fields > kTemplateFields ? layout.fields : 0);
     double* const fields = many.empty() ? few : many.data();
@@ -709,22 +1059,28 @@ __attribute__((always_inline)) inline void parseChunkWith(const Body& body, Chun
     unsigned skipLearning = 0, backoff = 0;
     std::size_t hits = 0;  // lines the template read since the last attempt to learn one
     bool attempted = false;
+    // Lines that start before tryEnd have room for a template's reach.
+    const char* const tryEnd = static_cast<std::size_t>(body.textEnd - c.begin) < kTemplateReach
+                                   ? c.begin
+                                   : std::min(c.end, body.textEnd - (kTemplateReach - 1));
 
-    std::size_t n = 0;
-    double previous = 0.0, minStep = kNoStep[0], maxStep = kNoStep[1];
     const char* p = c.begin;
     while (p < c.end) {
-        if (tmpl.size != 0 && static_cast<std::size_t>(body.textEnd - p) >= kTemplateReach &&
-            Reading::match(tmpl, p, fields)) {
-            if (layout.decimalComma) {
-                if (tmpl.firstPoint >= 0 && c.firstPoint == nullptr)
-                    c.firstPoint = p + tmpl.firstPoint;
-                if (tmpl.firstComma >= 0 && c.firstComma == nullptr)
-                    c.firstComma = p + tmpl.firstComma;
+        if (tmpl.size != 0 && p < tryEnd) {
+            const char* const runEnd = Reading::run(tmpl, layout, p, tryEnd, samples);
+            if (runEnd != p) {
+                if (layout.decimalComma) {
+                    if (tmpl.firstPoint >= 0 && c.firstPoint == nullptr)
+                        c.firstPoint = p + tmpl.firstPoint;
+                    if (tmpl.firstComma >= 0 && c.firstComma == nullptr)
+                        c.firstComma = p + tmpl.firstComma;
+                }
+                hits += static_cast<std::size_t>(runEnd - p) / tmpl.size;
+                p = runEnd;
+                if (p >= c.end) break;
             }
-            ++hits;
-            p += tmpl.size;
-        } else {
+        }
+        {
             const char* next;
             const LineResult r =
                 parsePlainLine(layout, p, c.end, next, fields, c, learn ? spans : nullptr);
@@ -746,23 +1102,12 @@ __attribute__((always_inline)) inline void parseChunkWith(const Body& body, Chun
                 }
             }
             p = next;
-            if (r == LineResult::Skipped) continue;
+            if (r == LineResult::Sample) storeSample(layout, fields, samples);
         }
-        // The sample, and the shortest and the longest time step: they
-        // alone decide whether every step is within the tolerance.
-        if (times != nullptr) {
-            const double t = fields[timeField] * timeScale;
-            if (n > 0) {
-                minStep = std::min(minStep, t - previous);
-                maxStep = std::max(maxStep, t - previous);
-            }
-            times[n] = previous = t;
-        }
-        values[n++] = fields[valueField];
     }
-    c.samples = n;
-    c.minStep = minStep;
-    c.maxStep = maxStep;
+    c.samples = samples.n;
+    c.minStep = samples.minStep;
+    c.maxStep = samples.maxStep;
 }
 
 #if defined(KORVEX_WIDE_READER)
