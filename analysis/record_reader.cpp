@@ -1158,8 +1158,9 @@ void runParallel(unsigned count, const Task& task) {
 }
 
 // Sizes a sample array without letting it double, backed by huge pages
-// where the system has them.
-void sizeArray(std::vector<double>& v, std::size_t n) {
+// where the system has them. Its samples are left unwritten: the pages
+// are first touched by the threads that parse into them.
+void sizeArray(SampleArray& v, std::size_t n) {
     v.reserve(n);
     adviseLargeArray(v.data(), n * sizeof(double));
     v.resize(n);
@@ -1467,12 +1468,8 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
         c.offset = room;
         room += c.lines;
     }
-    // The two arrays are zeroed by two threads where there are two.
-    const bool both = timed && threads > 1;
-    runParallel(both ? 2 : 1, [&](unsigned k) {
-        if (k == 0) sizeArray(record.values, room);
-        if (timed && (k == 1 || !both)) sizeArray(record.time, room);
-    });
+    sizeArray(record.values, room);
+    if (timed) sizeArray(record.time, room);
 
     Body body;
     body.layout = &layout;
@@ -1533,7 +1530,7 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
         record.intervalS = 1.0 / *options.rateHz;
         return record;
     }
-    const std::vector<double>& t = record.time;
+    const SampleArray& t = record.time;
     record.startS = t[0];
     record.intervalS = (t[n - 1] - t[0]) / static_cast<double>(n - 1);
     // The steps within each piece are known; add those across the pieces'
