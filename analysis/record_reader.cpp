@@ -709,6 +709,7 @@ struct Chunk {
     const char* firstPoint = nullptr;  // semicolon files: the first decimal mark of each kind
     const char* firstComma = nullptr;
     double minStep = kNoStep[0], maxStep = kNoStep[1];  // between its own samples
+    bool overflow = false;                              // it holds more samples than `lines`
 };
 
 struct Body {
@@ -837,6 +838,7 @@ LineResult parsePlainLine(const Layout& layout, const char* p, const char* end, 
 struct ChunkSamples {
     double* times;  // null without a time column
     double* values;
+    std::size_t room;  // samples the arrays hold from times and values on
     std::size_t n = 0;
     double previous = 0.0, minStep = kNoStep[0], maxStep = kNoStep[1];
 };
@@ -867,7 +869,7 @@ __attribute__((always_inline)) inline const char* readRunWith(const LineTemplate
     double fields[kTemplateFields];
     ChunkSamples s = samples;
     const std::size_t size = t.size;
-    while (p < stop && Match::match(t, p, fields)) {
+    while (p < stop && s.n < s.room && Match::match(t, p, fields)) {
         storeSample(layout, fields, s);
         p += size;
     }
@@ -985,7 +987,8 @@ __attribute__((target("avx2"))) inline const char* readBatches(const LineTemplat
     double* const values = s.values;
     std::size_t n = s.n;
     const char* q = p;
-    while (stop - q > static_cast<std::ptrdiff_t>(kLines - 1) * size) {
+    const std::size_t room = s.room;
+    while (stop - q > static_cast<std::ptrdiff_t>(kLines - 1) * size && n + kLines <= room) {
         bool in = true;
         for (unsigned i = 0; i < kLines; ++i) in = in & inRanges(t, q + size * i);
         if (!in) break;
@@ -1035,7 +1038,8 @@ struct WideReading {
                 p = t.batchLines == 2 ? readBatches<2>(t, layout, p, stop, samples)
                                       : readBatches<4>(t, layout, p, stop, samples);
             }
-            if (p >= stop || !matchTemplateWide(t, p, fields)) return p;
+            if (p >= stop || samples.n == samples.room || !matchTemplateWide(t, p, fields))
+                return p;
             storeSample(layout, fields, samples);
             p += t.size;
         }
@@ -1049,7 +1053,7 @@ template <class Reading>
 __attribute__((always_inline)) inline void parseChunkWith(const Body& body, Chunk& c) {
     const Layout& layout = *body.layout;
     ChunkSamples samples{body.times != nullptr ? body.times + c.offset : nullptr,
-                         body.values + c.offset};
+                         body.values + c.offset, c.lines};
     double few[kTemplateFields];
     std::vector<double> many(layout.fields > kTemplateFields ? layout.fields : 0);
     double* const fields = many.empty() ? few : many.data();
@@ -1102,7 +1106,13 @@ __attribute__((always_inline)) inline void parseChunkWith(const Body& body, Chun
                 }
             }
             p = next;
-            if (r == LineResult::Sample) storeSample(layout, fields, samples);
+            if (r == LineResult::Sample) {
+                if (samples.n == samples.room) {
+                    c.overflow = true;
+                    break;
+                }
+                storeSample(layout, fields, samples);
+            }
         }
     }
     c.samples = samples.n;
@@ -1434,16 +1444,35 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
 
     // The lines after the header, split into pieces of whole lines, eight
     // per thread, which the threads take in turn: a thread that gets less
-    // of a busy machine takes fewer. Each piece's lines are counted first so
-    // that its samples can go straight to their final places.
+    // of a busy machine takes fewer. Each piece has room for as many
+    // samples as it has lines, so that they go straight to their final
+    // places.
     const char* const bodyBegin = header.empty() ? first : afterFirst;
     const std::size_t bodyBytes = static_cast<std::size_t>(textEnd - bodyBegin);
     const unsigned threads = threadCount(options, bodyBytes, plain);
     const std::size_t pieces = threads == 1 ? 1 : 8 * std::size_t{threads};
     std::vector<Chunk> chunks(pieces);
+    // Where all lines are as long as the first (korvex's are, and those of
+    // many loggers), a piece of b bytes holds b / that many and need not be
+    // counted. The first line's length is checked at the cuts, or at eight
+    // places in one piece; a piece that turns out to hold more samples has
+    // every piece counted and read again.
+    const char* firstNewline = static_cast<const char*>(
+        std::memchr(bodyBegin, '\n', std::min<std::size_t>(bodyBytes, 4096)));
+    const std::size_t lineSize =
+        firstNewline != nullptr ? static_cast<std::size_t>(firstNewline + 1 - bodyBegin) : 0;
+    const std::size_t wholeLines = lineSize > 0 ? bodyBytes / lineSize : 0;
+    bool uniform = !plain && wholeLines > 0;
+    const std::size_t probes = std::max<std::size_t>(pieces, 8);
+    for (std::size_t k = 1; uniform && k < probes; ++k) {
+        const std::size_t line = wholeLines * k / probes;
+        uniform = line == 0 || bodyBegin[line * lineSize - 1] == '\n';
+    }
     for (std::size_t k = 0; k < pieces; ++k) {
         const char* cut = bodyBegin + bodyBytes / pieces * k + bodyBytes % pieces * k / pieces;
-        if (k > 0 && cut > bodyBegin && cut[-1] != '\n') {
+        if (uniform) {
+            cut = bodyBegin + wholeLines * k / pieces * lineSize;
+        } else if (k > 0 && cut > bodyBegin && cut[-1] != '\n') {
             const char* nl = static_cast<const char*>(
                 std::memchr(cut, '\n', static_cast<std::size_t>(textEnd - cut)));
             cut = nl != nullptr ? nl + 1 : textEnd;
@@ -1459,27 +1488,47 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
             for (std::size_t k = nextPiece++; k < pieces; k = nextPiece++) work(chunks[k]);
         });
     };
-    eachPiece([path](Chunk& c) {
+    const auto countLines = [path](Chunk& c) {
         c.lines =
             detail::countNewlines(c.begin, c.end, path) + (c.end > c.begin && c.end[-1] != '\n');
-    });
-    std::size_t room = 0;
-    for (Chunk& c : chunks) {
-        c.offset = room;
-        room += c.lines;
+    };
+    if (uniform) {
+        for (Chunk& c : chunks)
+            c.lines = (static_cast<std::size_t>(c.end - c.begin) + lineSize - 1) / lineSize;
+    } else {
+        eachPiece(countLines);
     }
-    sizeArray(record.values, room);
-    if (timed) sizeArray(record.time, room);
 
     Body body;
     body.layout = &layout;
     body.textEnd = textEnd;
-    body.times = timed ? record.time.data() : nullptr;
-    body.values = record.values.data();
     // Templates read digits eight to a 64-bit word, lowest address first.
     body.templates = !plain && std::endian::native == std::endian::little;
     body.wide = path == detail::ReadPath::WideTemplates;
-    eachPiece([&body](Chunk& c) { parseChunk(body, c); });
+    for (;;) {
+        std::size_t room = 0;
+        for (Chunk& c : chunks) {
+            c.offset = room;
+            room += c.lines;
+        }
+        sizeArray(record.values, room);
+        if (timed) sizeArray(record.time, room);
+        body.times = timed ? record.time.data() : nullptr;
+        body.values = record.values.data();
+        eachPiece([&body](Chunk& c) { parseChunk(body, c); });
+        if (std::none_of(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.overflow; }))
+            break;
+        // Lines shorter than the first: count them, and read again.
+        record.values = SampleArray();
+        record.time = SampleArray();
+        for (Chunk& c : chunks) {
+            Chunk again;
+            again.begin = c.begin;
+            again.end = c.end;
+            c = std::move(again);
+        }
+        eachPiece(countLines);
+    }
 
     const char* faultAt = nullptr;
     std::string fault;

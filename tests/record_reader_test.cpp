@@ -278,28 +278,29 @@ TEST(RecordReader, FastPathsMatchThePlainParserOnRandomFiles) {
         text[at] = into[rng() % (sizeof into - 1)];
         ASSERT_NO_FATAL_FAILURE(check(text, timed, {1}));
     }
-    // korvex's own lines, and their value column alone, which are read
-    // several lines at a time: one byte changed anywhere, into one next to
-    // the digits too.
+    // korvex's own lines, and their value column alone, whose pieces are
+    // sized without counting and read several lines at a time: one byte
+    // changed anywhere, into one next to the digits too, or a line split.
     const char odd[] = "/:+- \t\r\n.ex";
+    constexpr std::size_t kLines = 240;  // ten to a piece on three threads
     std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-    std::vector<double> time(64), amplitude(64);
-    for (int file = 0; file < 1000; ++file) {
+    std::vector<double> time(kLines), amplitude(kLines);
+    for (int file = 0; file < 600; ++file) {
         const double scale = std::pow(10.0, static_cast<int>(rng() % 40) - 20);
-        for (std::size_t i = 0; i < 64; ++i) {
+        for (std::size_t i = 0; i < kLines; ++i) {
             time[i] = static_cast<double>(i) * 1e-4;
             amplitude[i] = uniform(rng) * scale;
         }
-        std::string text(64 * kTimeHistoryLineSize, '\0');
-        formatTimeHistoryLines(text.data(), time.data(), amplitude.data(), 64);
+        std::string text(kLines * kTimeHistoryLineSize, '\0');
+        formatTimeHistoryLines(text.data(), time.data(), amplitude.data(), kLines);
         const bool timed = file % 2 == 0;
         if (!timed) {
             std::string values;
-            for (std::size_t i = 0; i < 64; ++i) values += text.substr(33 * i + 17, 16);
+            for (std::size_t i = 0; i < kLines; ++i) values += text.substr(33 * i + 17, 16);
             text = values;
         }
         text[rng() % text.size()] = odd[rng() % (sizeof odd - 1)];
-        ASSERT_NO_FATAL_FAILURE(check(text, timed, {1}));
+        ASSERT_NO_FATAL_FAILURE(check(text, timed, {1, 3}));
     }
 }
 
