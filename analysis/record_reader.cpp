@@ -278,20 +278,21 @@ struct LineTemplate {
     alignas(32) char signs[kTemplateBytes] = {};
     // For reading four numbers at once, from two lines of two numbers or
     // four lines of one (batchLines, 0 where the template does not allow
-    // it): every byte of the first 32 in [low, high] (a sign slot takes a
-    // blank to a minus there, checked exactly later), the bytes after them
-    // equal to `tail`; each number's 16 bytes from window[f] on, with
-    // per 16-byte half where its digits go (as `gather`) and where its
-    // signs go (bytes 8 and 12); `fill` for a sign slot a number lacks, in
-    // the order of the four numbers' signs and then their exponents' signs.
+    // it). The first 64 bytes of those lines each within [low, low + span]
+    // (a sign slot from a blank to a minus, checked exactly later), the
+    // bytes after them equal to `tail`. Each number's 16 bytes from
+    // window[f] on, with per 16-byte half where its digits go (as
+    // `gather`) and where its signs go (bytes 8 and 12); `fill` for a sign
+    // slot a number lacks, in the order of the four numbers' signs and then
+    // their exponents' signs; scaleIndex: 22 less its fraction digits.
     unsigned batchLines = 0;
-    alignas(32) unsigned char low[32] = {}, high[32] = {};
+    alignas(32) unsigned char low[64] = {}, span[64] = {};
     std::uint64_t tailMask = 0, tail = 0;
     std::uint8_t window[2] = {};
     alignas(32) char batchDigits[32] = {};
     alignas(32) char batchSigns[32] = {};
     alignas(32) std::int32_t fill[8] = {};
-    alignas(16) std::int32_t fracDigits[4] = {};
+    alignas(16) std::int32_t scaleIndex[4] = {};
 };
 
 inline std::uint64_t load8(const char* p) {
@@ -314,39 +315,54 @@ inline std::uint64_t digitsValue(std::uint64_t v, unsigned k) {
 // bytes after them.
 void learnBatch(LineTemplate& n) {
     n.batchLines = 0;
-    if (!n.wide || n.count > 2 || n.size > 40) return;
-    for (std::size_t i = 0; i < 32; ++i) {
-        n.low[i] = i < n.size ? static_cast<unsigned char>(n.bytes[i]) : 0;
-        n.high[i] = i < n.size ? static_cast<unsigned char>(n.bytes[i]) : 0xff;
-        if (i < n.size && n.digits[i] != 0) {
-            n.low[i] = '0';
-            n.high[i] = '9';
+    if (!n.wide || n.count > 2) return;
+    const unsigned lines = n.count == 2 ? 2 : 4;
+    const std::size_t bytes = lines * n.size;
+    if (bytes > 64 + 8) return;
+    // Each byte of one line: its range, and whether it must be that byte.
+    unsigned char low[kTemplateBytes], span[kTemplateBytes];
+    bool fixed[kTemplateBytes];
+    for (std::size_t i = 0; i < n.size; ++i) {
+        low[i] = static_cast<unsigned char>(n.bytes[i]);
+        span[i] = 0;
+        fixed[i] = n.digits[i] == 0 && n.signs[i] == 0;
+        if (n.digits[i] != 0) {
+            low[i] = '0';
+            span[i] = 9;
         }
-    }
-    for (std::size_t i = 32; i < n.size; ++i) {
-        if (n.digits[i] != 0 || n.signs[i] != 0) return;
-    }
-    n.tail = 0;
-    n.tailMask = 0;
-    for (std::size_t i = 32; i < n.size; ++i) {
-        n.tail |= std::uint64_t{static_cast<unsigned char>(n.bytes[i])} << (8 * (i - 32));
-        n.tailMask |= std::uint64_t{0xff} << (8 * (i - 32));
     }
     for (std::size_t f = 0; f < n.count; ++f) {
         const NumberPattern& p = n.numbers[f];
         const unsigned w = p.sign != kNoByte ? p.sign : p.mantissa;
         if (p.end - w > 16 || w + 16 > kTemplateReach) return;
+        n.window[f] = static_cast<std::uint8_t>(w);
         if (p.sign != kNoByte) {
-            if (p.sign >= 32) return;
-            n.low[p.sign] = ' ';
-            n.high[p.sign] = '-';
+            low[p.sign] = ' ';
+            span[p.sign] = '-' - ' ';
         }
         if (p.expSign != kNoByte) {
-            if (p.expSign >= 32) return;
-            n.low[p.expSign] = '+';
-            n.high[p.expSign] = '-';
+            low[p.expSign] = '+';
+            span[p.expSign] = '-' - '+';
         }
-        n.window[f] = static_cast<std::uint8_t>(w);
+    }
+    n.tail = 0;
+    n.tailMask = 0;
+    for (std::size_t i = 0; i < 64 + 8; ++i) {
+        const std::size_t at = i % n.size;
+        if (i >= bytes) {
+            if (i < 64) {
+                n.low[i] = 0;
+                n.span[i] = 0xff;
+            }
+        } else if (i < 64) {
+            n.low[i] = low[at];
+            n.span[i] = span[at];
+        } else if (!fixed[at]) {
+            return;
+        } else {
+            n.tail |= std::uint64_t{low[at]} << (8 * (i - 64));
+            n.tailMask |= std::uint64_t{0xff} << (8 * (i - 64));
+        }
     }
     for (unsigned half = 0; half < 2; ++half) {
         const NumberPattern& p = n.numbers[n.count == 2 ? half : 0];
@@ -370,9 +386,9 @@ void learnBatch(LineTemplate& n) {
         const NumberPattern& p = n.numbers[n.count == 2 ? k % 2 : 0];
         n.fill[k] = p.sign != kNoByte ? 0 : ' ';
         n.fill[4 + k] = p.expSign != kNoByte ? 0 : '+';
-        n.fracDigits[k] = p.fracDigits;
+        n.scaleIndex[k] = 22 - p.fracDigits;
     }
-    n.batchLines = n.count == 2 ? 2 : 4;
+    n.batchLines = lines;
 }
 
 // Builds a template from a line the plain parser read: `spans` holds each
@@ -937,12 +953,10 @@ __attribute__((target("avx2"))) inline bool readFour(const LineTemplate& t, cons
     const __m128i negativeExponent = _mm256_extracti128_si256(minus, 1);
     __m128i e = _mm256_extracti128_si256(parts, 1);
     e = _mm_sub_epi32(_mm_xor_si128(e, negativeExponent), negativeExponent);
-    const __m128i index = _mm_add_epi32(
-        _mm_sub_epi32(e, _mm_load_si128(reinterpret_cast<const __m128i*>(t.fracDigits))),
-        _mm_set1_epi32(22));
-    const __m128i beyond = _mm_or_si128(_mm_cmpgt_epi32(index, _mm_set1_epi32(44)),
-                                        _mm_cmpgt_epi32(_mm_setzero_si128(), index));
-    if (_mm256_movemask_epi8(good) != -1 || _mm_movemask_epi8(beyond) != 0) return false;
+    const __m128i index =
+        _mm_add_epi32(e, _mm_load_si128(reinterpret_cast<const __m128i*>(t.scaleIndex)));
+    const __m128i within = _mm_cmpeq_epi32(_mm_min_epu32(index, _mm_set1_epi32(44)), index);
+    if (_mm256_movemask_epi8(good) != -1 || _mm_movemask_epi8(within) != 0xffff) return false;
     // The masked form: the plain one leaves GCC 12 warning about its
     // undefined source.
     const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
@@ -956,13 +970,14 @@ __attribute__((target("avx2"))) inline bool readFour(const LineTemplate& t, cons
     return true;
 }
 
-// Whether the first 32 bytes of the line fall within the template's
-// ranges and the bytes after them equal its tail.
-__attribute__((target("avx2"))) inline bool inRanges(const LineTemplate& t, const char* line) {
-    const __m256i v = load32(line);
-    const __m256i in = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_max_epu8(v, load32(t.low)), v),
-                                        _mm256_cmpeq_epi8(_mm256_min_epu8(v, load32(t.high)), v));
-    return _mm256_movemask_epi8(in) == -1 && (load8(line + 32) & t.tailMask) == t.tail;
+// Whether the batch of lines at q fits the template's ranges and tail.
+__attribute__((target("avx2"))) inline bool inRanges(const LineTemplate& t, const char* q) {
+    const __m256i d0 = _mm256_sub_epi8(load32(q), load32(t.low));
+    const __m256i d1 = _mm256_sub_epi8(load32(q + 32), load32(t.low + 32));
+    const __m256i in =
+        _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(d0, load32(t.span)), d0),
+                         _mm256_cmpeq_epi8(_mm256_min_epu8(d1, load32(t.span + 32)), d1));
+    return _mm256_movemask_epi8(in) == -1 && (load8(q + 64) & t.tailMask) == t.tail;
 }
 
 // Lines by the template, kLines at a time (two of two numbers or four of
@@ -989,9 +1004,7 @@ __attribute__((target("avx2"))) inline const char* readBatches(const LineTemplat
     const char* q = p;
     const std::size_t room = s.room;
     while (stop - q > static_cast<std::ptrdiff_t>(kLines - 1) * size && n + kLines <= room) {
-        bool in = true;
-        for (unsigned i = 0; i < kLines; ++i) in = in & inRanges(t, q + size * i);
-        if (!in) break;
+        if (!inRanges(t, q)) break;
         __m256d v;
         if constexpr (kLines == 2) {
             if (!readFour(t, q + wa, q + wb, q + size + wa, q + size + wb, v)) break;
