@@ -1002,8 +1002,10 @@ __attribute__((target("avx2"))) inline const char* readBatches(const LineTemplat
     double* const values = s.values;
     std::size_t n = s.n;
     const char* q = p;
-    const std::size_t room = s.room;
-    while (stop - q > static_cast<std::ptrdiff_t>(kLines - 1) * size && n + kLines <= room) {
+    // Batches whose lines all start before stop and whose samples fit.
+    const std::ptrdiff_t starts = stop - p > 0 ? (stop - p - 1) / size + 1 : 0;
+    std::size_t batches = std::min(static_cast<std::size_t>(starts), s.room - s.n) / kLines;
+    for (; batches > 0; --batches) {
         if (!inRanges(t, q)) break;
         __m256d v;
         if constexpr (kLines == 2) {
