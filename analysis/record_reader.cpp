@@ -932,12 +932,12 @@ __attribute__((target("avx2"))) inline __m256i readHalves(const LineTemplate& t,
 // Four numbers of the template, a and b from the 16-byte windows at a and
 // b (one 16-byte half each), c and d from those at c and d: each half's
 // digits summed as in matchTemplateWide, its signs beside them, then the
-// four numbers scaled with four-lane operations. False where a sign slot
-// holds something else or an exponent is beyond the exact powers of ten
-// (then the line-by-line reading decides).
-__attribute__((target("avx2"))) inline bool readFour(const LineTemplate& t, const char* a,
-                                                     const char* b, const char* c, const char* d,
-                                                     __m256d& out) {
+// four numbers scaled with four-lane operations. Returns all ones unless a
+// sign slot holds something else or an exponent is beyond the exact powers
+// of ten (then the line-by-line reading decides, and `out` means nothing).
+__attribute__((target("avx2"))) inline __m256i readFour(const LineTemplate& t, const char* a,
+                                                        const char* b, const char* c, const char* d,
+                                                        __m256d& out) {
     const __m256i x = readHalves(t, a, b), y = readHalves(t, c, d);
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     // {mantissas, exponent digits} and {signs, exponent signs}, a b c d each
@@ -953,10 +953,10 @@ __attribute__((target("avx2"))) inline bool readFour(const LineTemplate& t, cons
     const __m128i negativeExponent = _mm256_extracti128_si256(minus, 1);
     __m128i e = _mm256_extracti128_si256(parts, 1);
     e = _mm_sub_epi32(_mm_xor_si128(e, negativeExponent), negativeExponent);
-    const __m128i index =
+    __m128i index =
         _mm_add_epi32(e, _mm_load_si128(reinterpret_cast<const __m128i*>(t.scaleIndex)));
     const __m128i within = _mm_cmpeq_epi32(_mm_min_epu32(index, _mm_set1_epi32(44)), index);
-    if (_mm256_movemask_epi8(good) != -1 || _mm_movemask_epi8(within) != 0xffff) return false;
+    index = _mm_and_si128(index, within);  // the gathers stay within the tables
     // The masked form: the plain one leaves GCC 12 warning about its
     // undefined source.
     const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
@@ -967,17 +967,15 @@ __attribute__((target("avx2"))) inline bool readFour(const LineTemplate& t, cons
         v, _mm256_mask_i32gather_pd(_mm256_setzero_pd(), kScaleDown.data(), index, all, 8));
     const __m256i negative = _mm256_cvtepi32_epi64(_mm256_castsi256_si128(minus));
     out = _mm256_xor_pd(v, _mm256_and_pd(_mm256_castsi256_pd(negative), _mm256_set1_pd(-0.0)));
-    return true;
+    return _mm256_and_si256(good, _mm256_broadcastsi128_si256(within));
 }
 
-// Whether the batch of lines at q fits the template's ranges and tail.
-__attribute__((target("avx2"))) inline bool inRanges(const LineTemplate& t, const char* q) {
+// All ones where the batch of lines at q fits the template's ranges.
+__attribute__((target("avx2"))) inline __m256i inRanges(const LineTemplate& t, const char* q) {
     const __m256i d0 = _mm256_sub_epi8(load32(q), load32(t.low));
     const __m256i d1 = _mm256_sub_epi8(load32(q + 32), load32(t.low + 32));
-    const __m256i in =
-        _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(d0, load32(t.span)), d0),
-                         _mm256_cmpeq_epi8(_mm256_min_epu8(d1, load32(t.span + 32)), d1));
-    return _mm256_movemask_epi8(in) == -1 && (load8(q + 64) & t.tailMask) == t.tail;
+    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(d0, load32(t.span)), d0),
+                            _mm256_cmpeq_epi8(_mm256_min_epu8(d1, load32(t.span + 32)), d1));
 }
 
 // Lines by the template, kLines at a time (two of two numbers or four of
@@ -1006,10 +1004,19 @@ __attribute__((target("avx2"))) inline const char* readBatches(const LineTemplat
     const std::ptrdiff_t starts = stop - p > 0 ? (stop - p - 1) / size + 1 : 0;
     std::size_t batches = std::min(static_cast<std::size_t>(starts), s.room - s.n) / kLines;
     for (; batches > 0; --batches) {
-        if (!inRanges(t, q)) break;
+        // The processor's own prefetching leaves this loop waiting for the
+        // text; asking for it 2 KB ahead takes an eighth off.
+        _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<std::uintptr_t>(q) + 2048),
+                     _MM_HINT_T0);
         __m256d v;
+        const __m256i fit =
+            kLines == 2
+                ? readFour(t, q + wa, q + wb, q + size + wa, q + size + wb, v)
+                : readFour(t, q + wa, q + size + wa, q + 2 * size + wa, q + 3 * size + wa, v);
+        if (_mm256_movemask_epi8(_mm256_and_si256(fit, inRanges(t, q))) != -1 ||
+            (load8(q + 64) & t.tailMask) != t.tail)
+            break;
         if constexpr (kLines == 2) {
-            if (!readFour(t, q + wa, q + wb, q + size + wa, q + size + wb, v)) break;
             const __m256d r =
                 _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(v), arrange));
             if (times != nullptr) {
@@ -1022,7 +1029,6 @@ __attribute__((target("avx2"))) inline const char* readBatches(const LineTemplat
             }
             _mm_storeu_pd(values + n, _mm256_extractf128_pd(r, 1));
         } else {
-            if (!readFour(t, q + wa, q + size + wa, q + 2 * size + wa, q + 3 * size + wa, v)) break;
             _mm256_storeu_pd(values + n, v);
         }
         n += kLines;
