@@ -278,9 +278,9 @@ struct LineTemplate {
     alignas(32) char signs[kTemplateBytes] = {};
     // For reading four numbers at once, from two lines of two numbers or
     // four lines of one (batchLines, 0 where the template does not allow
-    // it). The first 64 bytes of those lines each within [low, low + span]
-    // (a sign slot from a blank to a minus, checked exactly later), the
-    // bytes after them equal to `tail`. Each number's 16 bytes from
+    // it). Each of the first 64 bytes of those lines within [low, low +
+    // span] (a sign slot from a blank to a minus, checked exactly later),
+    // the bytes after them equal to `tail`. Each number's 16 bytes from
     // window[f] on, with per 16-byte half where its digits go (as
     // `gather`) and where its signs go (bytes 8 and 12); `fill` for a sign
     // slot a number lacks, in the order of the four numbers' signs and then
@@ -310,8 +310,8 @@ inline std::uint64_t digitsValue(std::uint64_t v, unsigned k) {
 }
 
 // Sets up the four-number reading where the template allows it: one or
-// two numbers of at most 8 mantissa digits, each with its signs within 16
-// bytes; every digit and sign in the first 32 bytes, and at most 8 fixed
+// two numbers a line, of at most 8 mantissa digits, each with its signs
+// within 16 bytes; the batch's lines within 64 bytes and at most 8 fixed
 // bytes after them.
 void learnBatch(LineTemplate& n) {
     n.batchLines = 0;
