@@ -20,8 +20,19 @@ struct UninitialisedAllocator {
     UninitialisedAllocator() = default;
     template <class U>
     UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
-    T* allocate(std::size_t n) { return std::allocator<T>{}.allocate(n); }
-    void deallocate(T* p, std::size_t n) noexcept { std::allocator<T>{}.deallocate(p, n); }
+    // Large arrays start on a 2 MB boundary, as the system's huge pages
+    // do, so that they can be backed by huge pages from their first byte.
+    static constexpr std::size_t kLarge = std::size_t{4} << 20;
+    static constexpr std::align_val_t kHugePageAlignment{std::size_t{2} << 20};
+    T* allocate(std::size_t n) {
+        if (n * sizeof(T) < kLarge) return std::allocator<T>{}.allocate(n);
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+        return static_cast<T*>(::operator new(n * sizeof(T), kHugePageAlignment));
+    }
+    void deallocate(T* p, std::size_t n) noexcept {
+        if (n * sizeof(T) < kLarge) return std::allocator<T>{}.deallocate(p, n);
+        ::operator delete(p, n * sizeof(T), kHugePageAlignment);
+    }
     template <class U>
     void construct(U* p) noexcept {
         ::new (static_cast<void*>(p)) U;

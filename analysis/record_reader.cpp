@@ -1189,11 +1189,14 @@ void runParallel(unsigned count, const Task& task) {
 }
 
 // Sizes a sample array without letting it double, backed by huge pages
-// where the system has them. Its samples are left unwritten: the pages
+// where the system has them: a large one is given whole 2 MB pages (its
+// allocator starts it on one). Its samples are left unwritten: the pages
 // are first touched by the threads that parse into them.
 void sizeArray(SampleArray& v, std::size_t n) {
-    v.reserve(n);
-    adviseLargeArray(v.data(), n * sizeof(double));
+    constexpr std::size_t kPage = (std::size_t{2} << 20) / sizeof(double);
+    const bool large = n * sizeof(double) >= SampleArray::allocator_type::kLarge;
+    v.reserve(large ? (n + kPage - 1) / kPage * kPage : n);
+    adviseLargeArray(v.data(), v.capacity() * sizeof(double));
     v.resize(n);
 }
 
