@@ -1665,7 +1665,7 @@ class InputText {
     InputText() = default;
     ~InputText() {
 #ifdef KORVEX_MAP_FILES
-        if (mapped_) ::munmap(const_cast<char*>(data_), size_);
+        if (mapped_) unmap(const_cast<char*>(data_), size_);
 #endif
         std::free(owned_);
     }
@@ -1677,6 +1677,22 @@ class InputText {
     }
 
 #ifdef KORVEX_MAP_FILES
+    // Unmapping a large file takes a millisecond or two (66 MB: 16,000
+    // page table entries), which a short thread of its own spends while
+    // the caller goes on with the samples; the pages are the system's
+    // file cache, so nothing waits for them.
+    static void unmap(void* p, std::size_t size) {
+        if (size >= (std::size_t{16} << 20)) {
+            try {
+                std::thread([p, size] { ::munmap(p, size); }).detach();
+                return;
+            } catch (const std::system_error&) {
+                // no thread to be had: unmap here
+            }
+        }
+        ::munmap(p, size);
+    }
+
     // Maps the regular file open at fd from its start; false where it
     // cannot. Its pages are faulted in by the threads that count its lines.
     bool map(int fd, std::size_t size) {
