@@ -25,8 +25,8 @@ struct UninitialisedAllocator {
     static constexpr std::size_t kLarge = std::size_t{4} << 20;
     static constexpr std::align_val_t kHugePageAlignment{std::size_t{2} << 20};
     T* allocate(std::size_t n) {
-        if (n * sizeof(T) < kLarge) return std::allocator<T>{}.allocate(n);
         if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+        if (n * sizeof(T) < kLarge) return std::allocator<T>{}.allocate(n);
         return static_cast<T*>(::operator new(n * sizeof(T), kHugePageAlignment));
     }
     void deallocate(T* p, std::size_t n) noexcept {
