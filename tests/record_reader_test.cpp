@@ -278,6 +278,34 @@ TEST(RecordReader, FastPathsMatchThePlainParserOnRandomFiles) {
         text[at] = into[rng() % (sizeof into - 1)];
         ASSERT_NO_FATAL_FAILURE(check(text, timed, {1}));
     }
+    // korvex's own lines, and their value column alone, whose pieces are
+    // sized without counting and read several lines at a time: one byte
+    // changed anywhere, into one next to the digits too; in every third
+    // file a line split in two, which may leave a piece more samples than
+    // its room.
+    const char odd[] = "/:+- \t\r.ex";
+    constexpr std::size_t kLines = 240;  // ten to a piece on three threads
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    std::vector<double> time(kLines), amplitude(kLines);
+    for (int file = 0; file < 300; ++file) {
+        // Every scale from 1e-30 to 1e29, across the exact powers of ten.
+        const double scale = std::pow(10.0, file / 2 % 60 - 30);
+        for (std::size_t i = 0; i < kLines; ++i) {
+            time[i] = static_cast<double>(i) * 1e-4;
+            amplitude[i] = uniform(rng) * scale;
+        }
+        std::string text(kLines * kTimeHistoryLineSize, '\0');
+        formatTimeHistoryLines(text.data(), time.data(), amplitude.data(), kLines);
+        const bool timed = file % 2 == 0;
+        if (!timed) {
+            std::string values;
+            for (std::size_t i = 0; i < kLines; ++i) values += text.substr(33 * i + 17, 16);
+            text = values;
+        }
+        const char changed = file % 3 == 0 ? '\n' : odd[rng() % (sizeof odd - 1)];
+        text[rng() % text.size()] = changed;
+        ASSERT_NO_FATAL_FAILURE(check(text, timed, {1, 3}));
+    }
 }
 
 TEST(RecordReader, VectorHelpersMatchTheirPortableForms) {
