@@ -415,14 +415,3 @@ TEST_F(DialogTest, AnyInputChangeDimsThePaneUntilTheNextCalculate) {
 
 }  // namespace
 }  // namespace korvex
-
-int main(int argc, char** argv) {
-    // The pane's remembered settings come from a scratch folder, not the user's.
-    const auto config = std::filesystem::temp_directory_path() / "korvex_dialog_test_config";
-    std::filesystem::remove_all(config);
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("korvex");
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -243,14 +243,3 @@ TEST_F(PreviewTest, ExportsWriteWhatKorvexCliWrites) {
 
 }  // namespace
 }  // namespace korvex
-
-int main(int argc, char** argv) {
-    // Settings the pane remembers go to a scratch folder, not the user's.
-    const auto config = std::filesystem::temp_directory_path() / "korvex_preview_test_config";
-    std::filesystem::remove_all(config);
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("korvex");
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

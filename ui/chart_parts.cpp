@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCategoryAxis>
+#include <QChart>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -121,6 +122,20 @@ std::vector<double> logTicks(double lo, double hi, int most) {
         }
     }
     return {};
+}
+
+std::pair<QCategoryAxis*, QCategoryAxis*> addSpectrumAxes(QChart* chart) {
+    auto* x = new QCategoryAxis;
+    x->setTitleText(QStringLiteral("natural frequency (Hz)"));
+    auto* y = new QCategoryAxis;
+    y->setTitleText(QStringLiteral("peak acceleration"));
+    for (QCategoryAxis* a : {x, y}) {
+        a->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        a->setRange(0, 1);
+    }
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
+    return {x, y};
 }
 
 void setLogTicks(QCategoryAxis* axis, double lo, double hi, double pixels, double pixelsPerTick) {

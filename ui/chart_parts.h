@@ -11,6 +11,7 @@
 #include <vector>
 
 class QCategoryAxis;
+class QChart;
 class QLabel;
 class QLineEdit;
 class QLineSeries;
@@ -42,6 +43,9 @@ std::pair<double, double> keepInside(double lo, double hi, double allLo, double 
 // Ticks for a log axis from 10^lo to 10^hi, at most `most` of them.
 std::vector<double> logTicks(double lo, double hi, int most);
 void setLogTicks(QCategoryAxis* axis, double lo, double hi, double pixels, double pixelsPerTick);
+// A spectrum chart's two axes, frequency and peak, added to `chart`: log10
+// values on linear axes, labelled by setLogTicks.
+std::pair<QCategoryAxis*, QCategoryAxis*> addSpectrumAxes(QChart* chart);
 
 QLineSeries* line(const QString& name, QColor color, qreal width);
 

@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <tuple>
 
 #include "analysis/motion.h"
 #include "analysis/pulse_figures.h"
@@ -118,16 +119,7 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     m_negative = line(tr("negative"), QColor(0xd0, 0x60, 0x10), 1.2);
     // Drawn last and see-through, so that either peak shows under it.
     m_maximax = line(tr("maximax"), QColor(0x30, 0xa0, 0x50, 0x60), 5.0);
-    m_srsX = new QCategoryAxis;
-    m_srsX->setTitleText(QStringLiteral("natural frequency (Hz)"));
-    m_srsY = new QCategoryAxis;
-    m_srsY->setTitleText(QStringLiteral("peak acceleration"));
-    for (QCategoryAxis* a : {m_srsX, m_srsY}) {
-        a->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-        a->setRange(0, 1);
-    }
-    m_srsChart->addAxis(m_srsX, Qt::AlignBottom);
-    m_srsChart->addAxis(m_srsY, Qt::AlignLeft);
+    std::tie(m_srsX, m_srsY) = addSpectrumAxes(m_srsChart);
     for (QLineSeries* s : {m_positive, m_negative, m_maximax}) {
         m_srsChart->addSeries(s);
         s->attachAxis(m_srsX);

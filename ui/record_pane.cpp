@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "analysis/check_json.h"
 #include "analysis/series_reduction.h"
@@ -178,16 +179,7 @@ RecordPane::RecordPane(QWidget* parent) : QWidget(parent) {
     m_srsMark = new QScatterSeries;
     m_srsMark->setMarkerSize(11);
     m_srsMark->setColor(Qt::transparent);
-    m_srsX = new QCategoryAxis;
-    m_srsX->setTitleText(QStringLiteral("natural frequency (Hz)"));
-    m_srsY = new QCategoryAxis;
-    m_srsY->setTitleText(QStringLiteral("peak acceleration"));
-    for (QCategoryAxis* a : {m_srsX, m_srsY}) {
-        a->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-        a->setRange(0, 1);
-    }
-    m_srsChart->addAxis(m_srsX, Qt::AlignBottom);
-    m_srsChart->addAxis(m_srsY, Qt::AlignLeft);
+    std::tie(m_srsX, m_srsY) = addSpectrumAxes(m_srsChart);
     for (QAbstractSeries* s :
          std::initializer_list<QAbstractSeries*>{m_dbBand, m_srsNominal, m_srsRecord, m_srsMark}) {
         m_srsChart->addSeries(s);
