@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/series_reduction.h"
 #include "pulse/number_text.h"
 
 namespace korvex {
@@ -188,4 +189,24 @@ QString hintText() {
 std::string plain(const QLineEdit* edit) {
     return edit->text().trimmed().toStdString();
 }
+std::size_t nearestSample(std::span<const double> t, std::span<const double> y, double scale,
+                          QPointF pointer, double perPixelX, double perPixelY) {
+    const double reach = 6 * perPixelX;
+    SampleRange near =
+        visibleSamples(t, (pointer.x() - reach) / scale, (pointer.x() + reach) / scale);
+    if (near.end - near.begin > 200'000) {  // more than the eye can tell apart
+        const std::size_t i = visibleSamples(t, pointer.x() / scale, pointer.x() / scale).begin;
+        near = {i, std::min(t.size(), i + 2)};
+    }
+    std::size_t best = t.size();
+    double bestDistance = INFINITY;
+    for (std::size_t i = near.begin; i < near.end; ++i) {
+        const double dx = (t[i] * scale - pointer.x()) / perPixelX;
+        const double dy = (y[i] - pointer.y()) / perPixelY;
+        const double d = dx * dx + dy * dy;
+        if (d < bestDistance) bestDistance = d, best = i;
+    }
+    return best;
+}
+
 }  // namespace korvex

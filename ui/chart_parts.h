@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QColor>
+#include <QPointF>
 #include <QSettings>
 #include <QString>
 
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,6 +53,13 @@ QLineSeries* line(const QString& name, QColor color, qreal width);
 
 // A selectable, wrapping line of plain text under a chart.
 QLabel* statusLine();
+
+// The sample of (t x scale, y) nearest `pointer` on the screen (`perPixelX`,
+// `perPixelY`: chart units per pixel), among those within a few pixel
+// columns of it; among very many, the nearest in time. t is increasing;
+// returns t.size() when there is none.
+std::size_t nearestSample(std::span<const double> t, std::span<const double> y, double scale,
+                          QPointF pointer, double perPixelX, double perPixelY);
 
 // What the mouse does on a chart.
 QString hintText();

@@ -547,26 +547,10 @@ void PreviewPane::readTimeHistory(QPointF value) {
     const ChartRange r = m_timeView->range();
     const double perPixelX = (r.xhi - r.xlo) / area.width();
     const double perPixelY = (r.yhi - r.ylo) / area.height();
-    // The sample nearest the pointer on the screen, among those drawn
-    // within a few pixel columns of it.
     const auto n = static_cast<std::size_t>(m_series->count);
     const std::span<const double> t(m_series->time.data(), n), a(m_series->amplitude.data(), n);
-    const double reach = 6 * perPixelX;
-    SampleRange near =
-        visibleSamples(t, (value.x() - reach) / m_timeScale, (value.x() + reach) / m_timeScale);
-    if (near.end - near.begin > 200'000) {  // more than the eye can tell apart: nearest in time
-        const std::size_t i =
-            visibleSamples(t, value.x() / m_timeScale, value.x() / m_timeScale).begin;
-        near = {i, std::min(n, i + 2)};
-    }
-    std::size_t best = near.begin;
-    double bestDistance = INFINITY;
-    for (std::size_t i = near.begin; i < near.end; ++i) {
-        const double dx = (t[i] * m_timeScale - value.x()) / perPixelX;
-        const double dy = (a[i] - value.y()) / perPixelY;
-        const double d = dx * dx + dy * dy;
-        if (d < bestDistance) bestDistance = d, best = i;
-    }
+    const std::size_t best = nearestSample(t, a, m_timeScale, value, perPixelX, perPixelY);
+    if (best >= n) return;
     m_timeReadout->setText(
         tr("t = %1 %2    amplitude = %3    sample %4 of %5")
             .arg(number(t[best] * m_timeScale, 8), m_timeUnit, number(a[best], 6))

@@ -226,24 +226,8 @@ void TraceChart::read(QPointF value) {
     const ChartRange r = m_view->range();
     const double perPixelX = (r.xhi - r.xlo) / area.width();
     const double perPixelY = (r.yhi - r.ylo) / area.height();
-    // The sample nearest the pointer on the screen, among those within a few
-    // pixel columns of it; among very many, the nearest in time.
     const std::span<const double> t = trace.t, y = trace.y;
-    const double reach = 6 * perPixelX;
-    SampleRange near =
-        visibleSamples(t, (value.x() - reach) / m_scale, (value.x() + reach) / m_scale);
-    if (near.end - near.begin > 200'000) {
-        const std::size_t i = visibleSamples(t, value.x() / m_scale, value.x() / m_scale).begin;
-        near = {i, std::min(t.size(), i + 2)};
-    }
-    std::size_t best = near.begin;
-    double bestDistance = INFINITY;
-    for (std::size_t i = near.begin; i < near.end; ++i) {
-        const double dx = (t[i] * m_scale - value.x()) / perPixelX;
-        const double dy = (y[i] - value.y()) / perPixelY;
-        const double d = dx * dx + dy * dy;
-        if (d < bestDistance) bestDistance = d, best = i;
-    }
+    const std::size_t best = nearestSample(t, y, m_scale, value, perPixelX, perPixelY);
     if (best >= t.size()) return;
     QString text =
         tr("t = %1 %2    %3 = %4")
