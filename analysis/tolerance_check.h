@@ -31,7 +31,8 @@ struct SpectrumTolerance {
 
 // The tolerances, as fractions: of |A| for the band, of D for times, of the
 // nominal velocity change for the measured one. The defaults are this
-// program's own starting values, to be set to what a test demands.
+// program's own starting values, user settings to be set to what a test
+// demands; none is taken from a test standard.
 struct CheckSettings {
     double band = 0.2;           // B
     double timeTolerance = 0.1;  // F
