@@ -1,12 +1,13 @@
 #include "analysis/srs.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <thread>
 
 #include "pulse/number_text.h"
+#include "pulse/parallel.h"
 #include "pulse/pulse_series.h"
 #include "pulse/simd.h"
 
@@ -413,22 +414,12 @@ std::vector<SrsPoint> computeShockSpectrum(std::span<const double> samples, cons
 
     const std::size_t blocks = (points.size() + kLanes - 1) / kLanes;
     if (progress != nullptr) progress->total = blocks * samples.size();
-    std::atomic<std::size_t> next{0};
-    auto work = [&] {
-        for (std::size_t b; (b = next.fetch_add(1)) < blocks;) {
-            runBlock(samples, last, filters, b * kLanes, points.data() + b * kLanes, cancel,
-                     progress);
-        }
-    };
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
     // Threads pay only for long records; blocks are handed out one at a time.
     const double steps = static_cast<double>(samples.size()) * static_cast<double>(blocks);
-    threads = static_cast<unsigned>(std::min<std::size_t>(threads, blocks));
     if (steps < 1e6) threads = 1;
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
+    parallelFor(blocks, threads, [&](std::size_t b, unsigned) {
+        runBlock(samples, last, filters, b * kLanes, points.data() + b * kLanes, cancel, progress);
+    });
     return points;
 }
 
