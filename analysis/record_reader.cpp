@@ -1387,8 +1387,8 @@ unsigned threadCount(const ReadOptions& o, std::size_t bytes, bool plain) {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
-Record parse(std::string_view input, const std::string& source, const ReadOptions& options,
-             detail::ReadPath path) {
+Channel parse(std::string_view input, const std::string& source, const ReadOptions& options,
+              detail::ReadPath path) {
     const bool plain = path == detail::ReadPath::Plain;
     checkOptions(source, options);
     Source src{input, input.data(), &source};
@@ -1448,8 +1448,7 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
         header = firstFields;
     }
 
-    Record record;
-    record.source = source;
+    Channel record;
     const bool timed = options.timeColumn != "none";
     if (timed) {
         layout.timeField = pickColumn(src, "--time-column", options.timeColumn, 1, header,
@@ -1464,7 +1463,7 @@ Record parse(std::string_view input, const std::string& source, const ReadOption
                                            std::to_string(valueField + 1));
     }
     layout.valueField = valueField;
-    record.column = std::move(label);
+    record.name = std::move(label);
 
     // The lines after the header, split into pieces of whole lines, eight
     // per thread, which the threads take in turn: a thread that gets less
@@ -1788,6 +1787,14 @@ void loadFile(const std::string& path, InputText& text) {
     std::fclose(f);
 }
 
+Record wrapped(const std::string& source, Channel channel) {
+    Record record;
+    record.source = source;
+    record.format = "text";
+    record.channels.push_back(std::move(channel));
+    return record;
+}
+
 }  // namespace
 
 Record readRecord(const std::string& path, const ReadOptions& options) {
@@ -1798,18 +1805,18 @@ Record readRecord(const std::string& path, const ReadOptions& options) {
     } else {
         loadFile(path, text);
     }
-    return parse(text.view(), path, options, detail::ReadPath::WideTemplates);
+    return wrapped(path, parse(text.view(), path, options, detail::ReadPath::WideTemplates));
 }
 
 Record parseRecord(std::string_view text, const std::string& source, const ReadOptions& options) {
-    return parse(text, source, options, detail::ReadPath::WideTemplates);
+    return wrapped(source, parse(text, source, options, detail::ReadPath::WideTemplates));
 }
 
 namespace detail {
 
 Record parseRecordBy(std::string_view text, const std::string& source, const ReadOptions& options,
                      ReadPath path) {
-    return parse(text, source, options, path);
+    return wrapped(source, parse(text, source, options, path));
 }
 
 std::uint64_t matchBytes(const char* line, const char* pattern, const char* digits,

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     std::string text(static_cast<std::size_t>(std::max<std::streamoff>(0, in.tellg())), '\0');
     in.seekg(0);
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    Record rec;
+    Channel rec;
     const char* p = text.data();
     const char* end = p + text.size();
     for (int column = 0;;) {

@@ -98,7 +98,7 @@ BENCHMARK(BM_ParseTextNarrow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int readOnce(const char* path) {
     try {
-        const korvex::Record r = korvex::readRecord(path, {});
+        const korvex::Channel r = korvex::readRecord(path, {}).channel();
         const auto text = [](double x) {
             char buf[32];
             return std::string(buf, std::to_chars(buf, buf + sizeof buf, x).ptr);

@@ -31,9 +31,10 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
     Record record;
     int status = kExitDone;
     if (!readRecordReported(a.record.file, readOptions, record, status)) return status;
-    const RecordView view = record.view();
+    const Channel& channel = record.channel();
+    const RecordView view = channel.view();
     std::optional<SrsPlan> srsPlan;
-    if (!o.srs.empty()) srsPlan = planSpectrum(o.srsSettings, record.intervalS, a.record.file);
+    if (!o.srs.empty()) srsPlan = planSpectrum(o.srsSettings, channel.intervalS, a.record.file);
 
     bool ok = true;
     if (!o.summary.empty()) {
@@ -43,7 +44,7 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
         const RecordFigures f = computeRecordFigures(view);
         nlohmann::ordered_json j = {
             {"source", record.source},
-            {"column", record.column},
+            {"column", channel.name},
             {"samples", f.samples},
             {"sample_interval_s", f.intervalS},
             {"start_time_s", f.startS},

@@ -132,20 +132,20 @@ int runCheck(const CLI::App& app, const CheckArguments& a) {
     if (!readRecordReported(a.record.file, readOptions, record, status)) return status;
     CheckReport report;
     try {
-        report = checkRecord(record.view(), pulse, settings);
+        report = checkRecord(record.channel().view(), pulse, settings);
     } catch (const CheckError& e) {
         throw UsageError(optionOf(e.field(), a.record.file), e.what());
     } catch (const SrsSettingError& e) {
         throw UsageError(SrsOptions::optionOf(e.setting(), a.record.file), e.what());
     }
 
-    bool ok = writeText(a.report, checkReportJson(report, record.source, record.column));
+    bool ok = writeText(a.report, checkReportJson(report, record.source, record.channel().name));
     if (!a.bandOut.empty()) {
         ok &= writeOutput(a.bandOut, [&](OutputSink& sink) {
             std::string text =
                 "# the check's band: nominal pulse started at the offset, lower and upper limits\n"
                 "# columns: time_s value nominal lower upper\n";
-            for (const BandRow& row : bandRows(record.view(), report)) {
+            for (const BandRow& row : bandRows(record.channel().view(), report)) {
                 appendBandRow(text, row);
                 if (text.size() > (1 << 20)) {
                     sink.write(text.data(), text.size());

@@ -37,8 +37,9 @@ std::string shortest(double x) {
 template <class Read>
 std::string outcome(const Read& read) {
     try {
-        const Record r = read();
-        std::string s = r.column + " start " + shortest(r.startS) + " dt " + shortest(r.intervalS);
+        const Record record = read();
+        const Channel& r = record.channel();
+        std::string s = r.name + " start " + shortest(r.startS) + " dt " + shortest(r.intervalS);
         if (!r.time.empty()) s += " t";
         for (double t : r.time) s += ' ' + shortest(t);
         s += " v";
@@ -155,8 +156,10 @@ TEST(RecordReader, ReadsBackWhatKorvexWrites) {
         writeTimeHistory(sink, pulseSeries);
         sink.close();
     }
-    const Record fromText = parseRecord(text, "pulse", {});
-    const Record fromFile = readRecord(path, {});
+    const Record textRecord = parseRecord(text, "pulse", {});
+    const Record fileRecord = readRecord(path, {});
+    const Channel& fromText = textRecord.channel();
+    const Channel& fromFile = fileRecord.channel();
     std::filesystem::remove(path);
     ASSERT_EQ(fromText.size(), static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) {
@@ -173,7 +176,7 @@ TEST(RecordReader, ReadsBackWhatKorvexWrites) {
     }
     EXPECT_EQ(fromFile.time, fromText.time);
     EXPECT_EQ(fromFile.values, fromText.values);
-    EXPECT_EQ(fromFile.source, path);
+    EXPECT_EQ(fileRecord.source, path);
 
     EXPECT_EQ(outcome([] { return readRecord("/nonexistent/korvex.txt", {}); }),
               "unreadable /nonexistent/korvex.txt: No such file or directory");

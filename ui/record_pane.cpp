@@ -267,7 +267,7 @@ RecordPane::~RecordPane() {
 }
 
 QString RecordPane::source() const {
-    return m_data ? QString::fromStdString(m_data->record.source) : QString();
+    return m_data ? QString::fromStdString(m_data->source) : QString();
 }
 
 void RecordPane::open(const std::string& path, const ReadOptions& options,
@@ -313,7 +313,9 @@ void RecordPane::start(const std::string& path, const ReadOptions& options,
             if (!path.empty()) {
                 try {
                     auto loaded = std::make_shared<LoadedRecord>();
-                    loaded->record = readRecord(path, options);
+                    Record read = readRecord(path, options);
+                    loaded->source = std::move(read.source);
+                    loaded->record = std::move(read.channels.front());
                     const RecordView view = loaded->record.view();
                     loaded->time.resize(view.size());
                     for (std::size_t i = 0; i < view.size(); ++i) loaded->time[i] = view.timeAt(i);
@@ -411,12 +413,12 @@ void RecordPane::finish(const Result& result, const CheckRequest& request, bool 
         m_time->setTrace(0, d.time, d.record.values);
         m_title->setText(
             tr("%1, column %2: %3 samples at %4 s, %5 to %6 s")
-                .arg(QFileInfo(source()).fileName(), QString::fromStdString(d.record.column))
+                .arg(QFileInfo(source()).fileName(), QString::fromStdString(d.record.name))
                 .arg(d.record.size())
                 .arg(number(d.record.intervalS), number(d.time.front()), number(d.time.back())));
         m_title->setToolTip(source());
         // The column's name, where the file gives one.
-        const QString column = QString::fromStdString(d.record.column);
+        const QString column = QString::fromStdString(d.record.name);
         bool number = false;
         column.toInt(&number);
         m_time->setYTitle(number ? tr("value") : column);
@@ -513,7 +515,7 @@ QString RecordPane::figuresText() const {
 
 std::string RecordPane::reportJson() const {
     if (!m_data || !m_outcome.report) return std::string();
-    return checkReportJson(*m_outcome.report, m_data->record.source, m_data->record.column);
+    return checkReportJson(*m_outcome.report, m_data->source, m_data->record.name);
 }
 
 void RecordPane::saveReport(const QString& path) {

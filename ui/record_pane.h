@@ -38,7 +38,8 @@ struct ChartRange;
 
 // A record as read, with a time for every sample.
 struct LoadedRecord {
-    Record record;
+    std::string source;  // as the reader names it
+    Channel record;
     std::vector<double> time;  // seconds: the file's own, or start + i x interval
 };
 
