@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what korvex needs to build, test and run on Debian 12, skipping
 # the package manager when everything is already there. --package adds the
-# tools that build and check the Debian package.
+# tools that build and check the Debian package; --fuzz, clang and its
+# libFuzzer for scripts/fuzz.sh.
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,8 @@ packages=(
 )
 if [ "${1:-}" = "--package" ]; then
   packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db)
+elif [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
