@@ -46,7 +46,10 @@ std::string outcome(const Read& read) {
         for (double v : r.values) s += ' ' + shortest(v);
         return s;
     } catch (const RecordError& e) {
-        return (e.kind() == RecordError::Kind::Unreadable ? "unreadable " : "") +
+        // The setting at fault as data; the reason names no flag.
+        const std::string setting =
+            e.setting() == ReadSetting::None ? "" : "(" + settingName(e.setting()) + ") ";
+        return (e.kind() == RecordError::Kind::Unreadable ? "unreadable " : "") + setting +
                std::string(e.what());
     }
 }
@@ -114,19 +117,24 @@ TEST(RecordReader, ReadsEachFormatAndNamesEachFault) {
         {"0 1\n", {}, "t.txt: only one sample: a record needs at least two"},
         // Columns.
         {"time Accel\n0 1\n1 2\n", options("accel"),
-         "t.txt:1: --column: no column is named \"accel\"; the columns are \"time\", \"Accel\" "
+         "(value column) t.txt:1: value column: no column is named \"accel\"; the columns are "
+         "\"time\", \"Accel\" "
          "(names are matched with their case: \"Accel\"?)"},
         {"0 1\n1 2\n", options("accel"),
-         "t.txt:1: --column \"accel\" names a column, but the file has no header line (this "
+         "(value column) t.txt:1: value column \"accel\" names a column, but the file has no "
+         "header line (this "
          "first line holds numbers)"},
         {"1\n2\n",
          {},
-         "t.txt:1: --column 2: the first line has only 1 field; a record without a time column "
-         "needs --time-column none --rate HZ"},
-        {"0 1\n1 2\n", options("0"), "t.txt: --column 0: columns are counted from 1"},
-        {"0 1\n1 2\n", options("1"), "t.txt:1: --column and --time-column both pick column 1"},
+         "(value column) t.txt:1: value column 2: the first line has only 1 field; a record "
+         "without a time column needs time column none sample rate HZ"},
+        {"0 1\n1 2\n", options("0"),
+         "(value column) t.txt: value column 0: columns are counted from 1"},
+        {"0 1\n1 2\n", options("1"),
+         "(value column) t.txt:1: value column and time column both pick column 1"},
         {"0 1\n1 2\n", options("", "", false, 5.0),
-         "t.txt: --rate is only for records without a time column (--time-column none)"},
+         "(sample rate) t.txt: sample rate is only for records without a time column (time column "
+         "none)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
