@@ -109,6 +109,16 @@ TEST(RecordReader, ReadsEachFormatAndNamesEachFault) {
          {},
          "t.txt:3:1: time step 1 s differs by more than 1 % from the interval 1.5 s = (last time "
          "- first time) / (samples - 1)"},
+        // Times whose span a double cannot hold pass no step rule.
+        {"-1.7e308 1\n-1e308 2\n1.7e308 3\n",
+         {},
+         "t.txt:3:1: time \"1.7e308\": its distance from the first time \"-1.7e308\" is beyond "
+         "the range of a double"},
+        // Lines that end in CR alone.
+        {"t v\r0 1\r1 2\r",
+         {},
+         "t.txt:1: the file's lines end in CR only (old Mac text); korvex reads lines that end in "
+         "LF or CR LF"},
         // Too little.
         {"", {}, "t.txt: the file is empty"},
         {"\xEF\xBB\xBF", {}, "t.txt: the file is empty"},
