@@ -139,7 +139,7 @@ TEST(RecordInput, LayoutPeekSaysWhatTheFirstLineLeavesOpen) {
         std::vector<ReadSetting> open;
     };
     const Case cases[] = {
-        {"  0.000000e+000 \t  0.0000e+000 \r\n", '\t', 2, {}, {}, {}},
+        {"  0.000000e+000 \t  0.0000e+000 \r\n", 0, 2, {}, {}, {}},
         {"\xEF\xBB\xBF# logger\n\nTime [ms];Accel (g);T\n0;1;2\n",
          ';',
          3,

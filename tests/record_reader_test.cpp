@@ -78,6 +78,8 @@ TEST(RecordReader, ReadsEachFormatAndNamesEachFault) {
         {"  0  7 9\n\n 0.1\t8   9 \n0.2 9 9", options("2", "", true),
          "2 start 0 dt 1e-04 t 0 1e-04 2e-04 v 7 8 9"},
         {"5 1\n6 2\n7 3\n", options("1", "none", false, 1000.0), "1 start 0 dt 0.001 v 5 6 7"},
+        // Tabs and spaces mixed between numbers: any run of blanks separates.
+        {"0 \t1\t 7\n1\t\t2 8\n", options("3"), "3 start 0 dt 1 t 0 1 v 7 8"},
         {"v;t\n1;0\n2;2\n", options("v", "t"), "v start 0 dt 2 t 0 2 v 1 2"},
         // Faults in the lines: line and character column of the field.
         {"0 1\n1\n", {}, "t.txt:2:2: field 2 is missing (line 1 has 2 fields)"},

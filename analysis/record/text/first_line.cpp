@@ -1,5 +1,6 @@
 #include "analysis/record/text/first_line.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -28,6 +29,21 @@ std::vector<Field> splitLine(const Layout& layout, const char* p, const char* li
     }
     return fields;
 }
+
+namespace {
+
+// Numbers between tabs and spaces mixed ("0 \t1\t 2"): blank-separated
+// text, in which any run of blanks is one separator. A line with names
+// keeps its tabs, which may separate names with blanks in them.
+bool mixedBlanks(const char* begin, const char* end) {
+    if (std::find(begin, end, ' ') == end) return false;
+    Layout blanks;
+    const std::vector<Field> fields = splitLine(blanks, begin, end);
+    return std::all_of(fields.begin(), fields.end(),
+                       [](const Field& f) { return isWholeNumber(f.text, false); });
+}
+
+}  // namespace
 
 FirstLine readFirstLine(const Source& src) {
     const char* const textEnd = src.text.data() + src.text.size();
@@ -71,6 +87,11 @@ FirstLine readFirstLine(const Source& src) {
     layout.firstLine = src.lineOf(first);
 
     std::vector<Field> firstFields = splitLine(layout, first, firstEnd);
+    if (layout.separator == Separator::Tab && mixedBlanks(first, firstEnd)) {
+        layout.separator = Separator::Blanks;
+        layout.separatorChar = 0;
+        firstFields = splitLine(layout, first, firstEnd);
+    }
     layout.fields = firstFields.size();
     if (firstFields[0].text.empty()) src.fail(firstFields[0].begin, "field 1 is empty");
     if (!isWholeNumber(firstFields[0].text, layout.decimalComma)) {
