@@ -67,6 +67,8 @@ bool readRecordReported(const std::string& file, const ReadOptions& options, Rec
                         int& status) {
     try {
         record = readRecord(file, options);
+        for (const std::string& note : record.notes)
+            std::cerr << "korvex-cli: note: " << note << '\n';
         return true;
     } catch (const RecordError& e) {
         if (e.kind() == RecordError::Kind::Unreadable) {

@@ -110,7 +110,8 @@ TEST(RecordReader, ReadsEachFormatAndNamesEachFault) {
         {"# x\n0 1\n1 2\n3 3\n",
          {},
          "t.txt:3:1: time step 1 s differs by more than 1 % from the interval 1.5 s = (last time "
-         "- first time) / (samples - 1)"},
+         "- first time) / (samples - 1); for values sampled evenly whatever the times say, time "
+         "column none sample rate HZ"},
         // Times whose span a double cannot hold pass no step rule.
         {"-1.7e308 1\n-1e308 2\n1.7e308 3\n",
          {},
@@ -157,6 +158,30 @@ TEST(RecordReader, ReadsEachFormatAndNamesEachFault) {
                   }),
                   c.expected);
     }
+}
+
+// Times printed to a microsecond at 51.2 kHz step by 19 or 20 us: read by
+// their slope, with a note. A step that strays by more than that rounding
+// stays a fault.
+TEST(RecordReader, TimesRoundedInPrintAreReadByTheirSlope) {
+    std::string text = "time accel\n";
+    for (int i = 0; i < 5000; ++i) {
+        char line[48];
+        const double t = std::round(i * 19.53125) / 1e6;  // to the microsecond
+        const auto end = std::to_chars(line, line + sizeof line, t, std::chars_format::fixed, 6);
+        text += std::string(line, end.ptr) + " " + std::to_string(i % 3) + "\n";
+    }
+    for (const detail::ReadPath path : {detail::ReadPath::Plain, detail::ReadPath::WideTemplates}) {
+        const Record r = detail::parseRecordBy(text, "t.txt", {}, path);
+        EXPECT_NEAR(r.channel().intervalS, 1 / 51200.0, 1e-12);
+        EXPECT_EQ(r.notes, std::vector<std::string>{
+                               "time column printed to 1e-06 s: interval 1.953125e-05 s from its "
+                               "slope"});
+    }
+    const std::size_t at = text.find("\n0.000098 ");  // the sixth sample, 97.66 us
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at + 1, 8, "0.000096");
+    EXPECT_THROW(parseRecord(text, "t.txt", {}), RecordError);
 }
 
 // What korvex writes, it reads back as the very numbers its text spells,

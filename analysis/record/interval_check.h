@@ -28,6 +28,17 @@ std::size_t firstBadStep(std::span<const double> times, double interval, double 
 std::string badStepReason(double step, double interval, std::string_view before,
                           std::string_view now);
 
+// Times printed to `resolution` seconds (a unit in their last printed
+// digit) whose steps vary only by that rounding: the slope of their
+// least-squares line, where every time lies within half a unit of it (and
+// a tenth of that for the fit's own error), every step is positive and the
+// unit is at most a tenth of the slope.
+// Returns a negative number where they do not.
+double slopeWithinRounding(std::span<const double> times, double resolution);
+
+// The note for people on such a record's interval.
+std::string roundedTimesNote(double resolution, double interval);
+
 // Why times whose span overflows a double are refused; `first` and `last`
 // are the first and the last time's texts.
 std::string spanOverflowReason(std::string_view first, std::string_view last);

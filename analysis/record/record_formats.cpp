@@ -82,7 +82,7 @@ Record parseRecordBy(std::string_view text, const std::string& source, const Rea
     Record record;
     record.source = source;
     record.format = "text";
-    record.channels.push_back(text::readTextChannel(text, source, options, path));
+    record.channels.push_back(text::readTextChannel(text, source, options, path, record.notes));
     return record;
 }
 

@@ -1,7 +1,9 @@
 #include "analysis/record/text/text_format.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -42,6 +44,44 @@ std::string_view timeText(const Layout& layout, const char* bodyBegin, const cha
                    scratchChunk, spans.data());
     const char* at = spans[2 * layout.timeField];
     return {at, static_cast<std::size_t>(spans[2 * layout.timeField + 1] - at)};
+}
+
+// A unit in the last printed digit of a number's text, as a power of ten.
+int lastDigitPower(std::string_view number) {
+    std::size_t i = 0;
+    int fraction = 0;
+    while (i < number.size() && number[i] != '.' && number[i] != ',' && number[i] != 'e' &&
+           number[i] != 'E')
+        ++i;
+    if (i < number.size() && (number[i] == '.' || number[i] == ',')) {
+        for (++i; i < number.size() && isDigit(number[i]); ++i) ++fraction;
+    }
+    int exponent = 0;
+    if (i + 1 < number.size() && (number[i] == 'e' || number[i] == 'E'))
+        std::from_chars(number.data() + i + (number[i + 1] == '+' ? 2 : 1),
+                        number.data() + number.size(), exponent);
+    return exponent - fraction;
+}
+
+// The coarsest unit of the last printed digit of the time column, in
+// seconds: the rounding every time may carry.
+double printedResolution(const Layout& layout, const char* bodyBegin, const char* textEnd) {
+    std::vector<const char*> spans(2 * layout.fields);
+    std::vector<double> scratch(layout.fields);
+    Chunk scratchChunk;
+    int power = std::numeric_limits<int>::min();
+    for (const char* p = bodyBegin; p < textEnd;) {
+        const char* next;
+        if (parsePlainLine(layout, p, textEnd, next, scratch.data(), scratchChunk, spans.data()) ==
+            LineResult::Sample) {
+            const char* at = spans[2 * layout.timeField];
+            power = std::max(
+                power, lastDigitPower(
+                           {at, static_cast<std::size_t>(spans[2 * layout.timeField + 1] - at)}));
+        }
+        p = next;
+    }
+    return std::pow(10.0, power) * layout.timeScale;
 }
 
 // The first fault of the pieces, in the text's order; in a semicolon file
@@ -88,13 +128,14 @@ Record TextFormat::read(const RecordInput& input, const ReadOptions& options) co
     Record record;
     record.source = input.path;
     record.format = std::string(name());
-    record.channels.push_back(
-        readTextChannel(input.bytes, input.path, options, detail::readPathFromEnvironment()));
+    record.channels.push_back(readTextChannel(input.bytes, input.path, options,
+                                              detail::readPathFromEnvironment(), record.notes));
     return record;
 }
 
 Channel readTextChannel(std::string_view input, const std::string& source,
-                        const ReadOptions& options, detail::ReadPath path) {
+                        const ReadOptions& options, detail::ReadPath path,
+                        std::vector<std::string>& notes) {
     checkOptions(source, options);
     Source src{input, input.data(), &source};
     if (src.text.size() >= 3 && std::memcmp(src.text.data(), "\xEF\xBB\xBF", 3) == 0)
@@ -140,6 +181,14 @@ Channel readTextChannel(std::string_view input, const std::string& source,
     }
     const std::size_t i = firstBadStep(t, record.intervalS, minStep, maxStep);
     if (i != kNoBadStep) {
+        // Steps that vary only by the times' printed rounding.
+        const double resolution = printedResolution(layout, bodyBegin, textEnd);
+        const double slope = slopeWithinRounding(t, resolution);
+        if (slope > 0) {
+            record.intervalS = slope;
+            notes.push_back(roundedTimesNote(resolution, slope));
+            return record;
+        }
         const std::string_view now = timeText(layout, bodyBegin, textEnd, i);
         src.fail(now.data(), badStepReason(t[i] - t[i - 1], record.intervalS,
                                            timeText(layout, bodyBegin, textEnd, i - 1), now));

@@ -18,8 +18,10 @@ class TextFormat final : public RecordFormat {
     Record read(const RecordInput& input, const ReadOptions& options) const override;
 };
 
-// One channel from text by the given read path.
+// One channel from text by the given read path; notes for people on how
+// it was read go to `notes`.
 Channel readTextChannel(std::string_view input, const std::string& source,
-                        const ReadOptions& options, detail::ReadPath path);
+                        const ReadOptions& options, detail::ReadPath path,
+                        std::vector<std::string>& notes);
 
 }  // namespace korvex::text
