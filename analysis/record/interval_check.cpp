@@ -26,6 +26,15 @@ std::size_t firstBadStep(std::span<const double> t, double interval, double minS
     return kNoBadStep;
 }
 
+std::size_t firstStepBeyond(std::span<const double> t, double interval, double slack) {
+    for (std::size_t i = 1; i < t.size(); ++i) {
+        const double step = t[i] - t[i - 1];
+        if (!(step > 0) || !(std::abs(step - interval) <= kIntervalTolerance * interval + slack))
+            return i;
+    }
+    return kNoBadStep;
+}
+
 std::string badStepReason(double step, double interval, std::string_view before,
                           std::string_view now) {
     using text::quoted;

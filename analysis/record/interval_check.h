@@ -24,6 +24,10 @@ bool strays(double step, double interval);
 std::size_t firstBadStep(std::span<const double> times, double interval, double minStep,
                          double maxStep);
 
+// The first i whose step strays further than the rule allows and `slack`
+// more (what the times' printed rounding explains), or kNoBadStep.
+std::size_t firstStepBeyond(std::span<const double> times, double interval, double slack);
+
 // Why step i breaks the rule; `before` and `now` are the two times' texts.
 std::string badStepReason(double step, double interval, std::string_view before,
                           std::string_view now);

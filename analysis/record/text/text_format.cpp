@@ -179,7 +179,7 @@ Channel readTextChannel(std::string_view input, const std::string& source,
         }
         start += c.samples;
     }
-    const std::size_t i = firstBadStep(t, record.intervalS, minStep, maxStep);
+    std::size_t i = firstBadStep(t, record.intervalS, minStep, maxStep);
     if (i != kNoBadStep) {
         // Steps that vary only by the times' printed rounding.
         const double resolution = printedResolution(layout, bodyBegin, textEnd);
@@ -189,6 +189,9 @@ Channel readTextChannel(std::string_view input, const std::string& source,
             notes.push_back(roundedTimesNote(resolution, slope));
             return record;
         }
+        // Point at a step that rounding does not explain, where there is one.
+        const std::size_t beyond = firstStepBeyond(t, record.intervalS, resolution);
+        if (beyond != kNoBadStep) i = beyond;
         const std::string_view now = timeText(layout, bodyBegin, textEnd, i);
         src.fail(now.data(), badStepReason(t[i] - t[i - 1], record.intervalS,
                                            timeText(layout, bodyBegin, textEnd, i - 1), now));
