@@ -95,10 +95,11 @@ TEST(RecordInput, BinaryInputIsRefusedFromItsFirstBytes) {
             ADD_FAILURE() << "read";
         } catch (const RecordError& e) {
             EXPECT_EQ(e.kind(), RecordError::Kind::Input);
-            EXPECT_EQ(std::string(e.what()),
-                      path +
-                          ": not a record korvex reads: it starts with binary data (NUL bytes); "
-                          "korvex reads text records (columns of numbers)");
+            EXPECT_EQ(
+                std::string(e.what()),
+                path +
+                    ": not a record korvex reads: its first bytes hold binary data (NUL bytes); "
+                    "korvex reads text records (columns of numbers)");
         }
     }
     std::filesystem::remove(sparse);

@@ -43,15 +43,15 @@ struct GuardSlot {
 constexpr int kGuardSlots = 64;
 GuardSlot guardSlots[kGuardSlots];
 struct sigaction previousBusAction;
+std::uintptr_t pageSize = 4096;  // the system's, once the guard is installed
 
 void onBusError(int signal, siginfo_t* info, void* context) {
     const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     for (GuardSlot& s : guardSlots) {
         const std::uintptr_t b = s.begin.load(std::memory_order_acquire);
         const std::uintptr_t e = s.end.load(std::memory_order_acquire);
         if (b != 0 && b <= at && at < e) {
-            const std::uintptr_t from = at & ~(page - 1);
+            const std::uintptr_t from = at & ~(pageSize - 1);
             void* p = ::mmap(reinterpret_cast<void*>(from), e - from, PROT_READ,
                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
             if (p != MAP_FAILED) {
@@ -73,19 +73,19 @@ void onBusError(int signal, siginfo_t* info, void* context) {
 int guard(const void* data, std::size_t size) {
     static std::once_flag installed;
     std::call_once(installed, [] {
+        pageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
         struct sigaction action {};
         action.sa_sigaction = onBusError;
         action.sa_flags = SA_SIGINFO;
         sigemptyset(&action.sa_mask);
         ::sigaction(SIGBUS, &action, &previousBusAction);
     });
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     for (int i = 0; i < kGuardSlots; ++i) {
         GuardSlot& s = guardSlots[i];
         if (s.taken.exchange(true)) continue;
         const auto b = reinterpret_cast<std::uintptr_t>(data);
         s.hit.store(false);
-        s.end.store((b + size + page - 1) & ~(page - 1), std::memory_order_release);
+        s.end.store((b + size + pageSize - 1) & ~(pageSize - 1), std::memory_order_release);
         s.begin.store(b, std::memory_order_release);
         return i;
     }
