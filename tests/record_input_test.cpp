@@ -95,15 +95,21 @@ TEST(RecordInput, BinaryInputIsRefusedFromItsFirstBytes) {
             ADD_FAILURE() << "read";
         } catch (const RecordError& e) {
             EXPECT_EQ(e.kind(), RecordError::Kind::Input);
-            EXPECT_EQ(
-                std::string(e.what()),
-                path +
-                    ": not a record korvex reads: its first bytes hold binary data (NUL bytes); "
-                    "korvex reads text records (columns of numbers)");
+            EXPECT_EQ(std::string(e.what()),
+                      path +
+                          ": not a record korvex reads: its first line holds NUL bytes (binary "
+                          "data, or text in UTF-16); "
+                          "korvex reads text records (columns of numbers)");
         }
     }
     std::filesystem::remove(sparse);
-    EXPECT_THROW(parseRecord(std::string("0 1\n\0 2\n", 8), "t", {}), RecordError);
+    // A NUL byte further on is a fault of its line.
+    try {
+        parseRecord(std::string("0 1\n1 \0\n", 8), "t", {});
+        ADD_FAILURE() << "read";
+    } catch (const RecordError& e) {
+        EXPECT_EQ(std::string(e.what()), "t:2:3: field 2: \"\\x00\" is not a number");
+    }
 }
 
 // KORVEX_READ_PATH forces one read path, so that every one is tested on

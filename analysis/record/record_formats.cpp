@@ -30,7 +30,8 @@ const RecordFormat& formatFor(std::string_view head, const std::string& path) {
     for (const RecordFormat* f : recordFormats())
         formats += (formats.empty() ? "" : ", ") + std::string(f->title());
     throw RecordError(RecordError::Kind::Input, path, 0, 0,
-                      "not a record korvex reads: its first bytes hold binary data (NUL bytes); "
+                      "not a record korvex reads: its first line holds NUL bytes (binary data, or "
+                      "text in UTF-16); "
                       "korvex "
                       "reads " +
                           formats);

@@ -120,7 +120,8 @@ std::vector<std::string_view> TextFormat::patterns() const {
 }
 
 Sniff TextFormat::sniff(std::string_view head, std::string_view) const {
-    if (head.find('\0') != std::string_view::npos) return Sniff::notMine();
+    if (head.substr(0, head.find('\n')).find('\0') != std::string_view::npos)
+        return Sniff::notMine();
     return Sniff::mine(10, peekTextLayout(head).open);
 }
 

@@ -12,8 +12,9 @@ class TextFormat final : public RecordFormat {
     std::string_view name() const override { return "text"; }
     std::string_view title() const override { return "text records (columns of numbers)"; }
     std::vector<std::string_view> patterns() const override;
-    // Mine, as a guess, unless the head holds a NUL byte, which no text
-    // record does (binary data, or text in UTF-16).
+    // Mine, as a guess, unless the first line holds a NUL byte, which no
+    // text record does (binary data, or text in UTF-16); a NUL further on
+    // is a fault the reader names by its line.
     Sniff sniff(std::string_view head, std::string_view path) const override;
     Record read(const RecordInput& input, const ReadOptions& options) const override;
 };
