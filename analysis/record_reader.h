@@ -5,11 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "analysis/record.h"
+#include "analysis/record/record_error.h"
 
 namespace korvex {
 
@@ -29,34 +29,9 @@ struct ReadOptions {
 // of the interval.
 inline constexpr double kIntervalTolerance = 0.01;
 
-// What went wrong and where. kind Unreadable -> exit 1 (OS reason), Input -> exit 2.
-class RecordError : public std::runtime_error {
-  public:
-    enum class Kind { Input, Unreadable };
-
-    // what(): "FILE:LINE:COLUMN: reason", LINE and COLUMN left out when 0,
-    // "-" shown as "standard input". LINE counts physical lines from 1;
-    // COLUMN counts characters of that line from 1 (a tab is one character,
-    // the byte-order mark none), pointing at the field at fault.
-    RecordError(Kind kind, std::string file, std::size_t line, std::size_t column,
-                std::string reason);
-
-    Kind kind() const { return kind_; }
-    const std::string& file() const { return file_; }  // as given
-    std::size_t line() const { return line_; }
-    std::size_t column() const { return column_; }
-    const std::string& reason() const { return reason_; }
-
-  private:
-    Kind kind_;
-    std::string file_;
-    std::size_t line_;
-    std::size_t column_;
-    std::string reason_;
-};
-
-// Reads the file at `path`, or standard input for "-". A regular file is
-// mapped where the system allows. Throws RecordError.
+// Reads the file at `path`, or standard input for "-", by the format that
+// claims its first bytes. A regular file is mapped where the system allows.
+// Throws RecordError.
 Record readRecord(const std::string& path, const ReadOptions& options);
 
 // The same for text already in memory; `source` names it in messages.
@@ -69,7 +44,10 @@ namespace detail {
 // digits read eight at a time, on ReadOptions::threads. WideTemplates: the
 // same with the processor's 32-byte vectors where it has them (what
 // parseRecord does).
+// The environment variable KORVEX_READ_PATH=plain|templates|wide forces one
+// for readRecord and parseRecord, so that tests run each on any machine.
 enum class ReadPath { Plain, Templates, WideTemplates };
+ReadPath readPathFromEnvironment();
 Record parseRecordBy(std::string_view text, const std::string& source, const ReadOptions& options,
                      ReadPath path);
 

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <new>
 
 #include "cli/analyse_command.h"
 #include "cli/check_command.h"
@@ -62,6 +63,10 @@ int main(int argc, char** argv) {
         std::cerr << "korvex-cli: " << e.what() << "\nRun with --help for more information.\n";
     } catch (const UsageError& e) {
         std::cerr << "korvex-cli: " << e.what() << "\nRun with --help for more information.\n";
+    } catch (const std::bad_alloc&) {
+        // Whatever asked for more memory than there is: a clean end, not an abort.
+        std::cerr << "korvex-cli: out of memory\n";
+        return kExitNotWritten;
     }
     return kExitUsage;
 }

@@ -1,10 +1,26 @@
 #include "cli/record_arguments.h"
 
+#include <cmath>
 #include <iostream>
 
 #include "cli/usage.h"
 
 namespace korvex::cli {
+
+std::string flagOf(ReadSetting setting) {
+    switch (setting) {
+        case ReadSetting::ValueColumn:
+            return "--column";
+        case ReadSetting::TimeColumn:
+            return "--time-column";
+        case ReadSetting::TimeUnit:
+            return "--time-unit";
+        case ReadSetting::Rate:
+            return "--rate";
+        default:
+            return settingName(setting);  // no flag of korvex-cli sets it
+    }
+}
 
 void RecordArguments::add(CLI::App& app) {
     app.add_option("FILE", file, "The record: a text file of columns, or - for standard input")
@@ -36,6 +52,11 @@ ReadOptions RecordArguments::validate(const CLI::App& app) const {
         }
         o.rateHz = numberOption("--rate", rate);
         if (!(*o.rateHz > 0)) throw UsageError("--rate", "must be greater than 0, got " + rate);
+        if (!std::isfinite(1.0 / *o.rateHz)) {
+            throw UsageError("--rate", rate +
+                                           " is too low: the sample interval 1 / rate is "
+                                           "beyond the range of a double");
+        }
     } else if (none) {
         throw UsageError::sentence("--time-column none", "needs --rate, the samples per second");
     }
@@ -46,13 +67,15 @@ bool readRecordReported(const std::string& file, const ReadOptions& options, Rec
                         int& status) {
     try {
         record = readRecord(file, options);
+        for (const std::string& note : record.notes)
+            std::cerr << "korvex-cli: note: " << note << '\n';
         return true;
     } catch (const RecordError& e) {
         if (e.kind() == RecordError::Kind::Unreadable) {
-            std::cerr << "korvex-cli: cannot read " << e.what() << '\n';
+            std::cerr << "korvex-cli: cannot read " << e.messageWith(flagOf) << '\n';
             status = kExitNotWritten;
         } else {
-            std::cerr << "korvex-cli: " << e.what() << '\n';
+            std::cerr << "korvex-cli: " << e.messageWith(flagOf) << '\n';
             status = kExitUsage;
         }
         return false;

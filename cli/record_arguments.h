@@ -19,6 +19,9 @@ struct RecordArguments {
     ReadOptions validate(const CLI::App& app) const;
 };
 
+// The flag that sets a ReadSetting, as a reader's message names it.
+std::string flagOf(ReadSetting setting);
+
 // Reads the record; a failure is reported on standard error and returns
 // false, with the exit status in `status` (1 unreadable, 2 bad content).
 bool readRecordReported(const std::string& file, const ReadOptions& options, Record& record,

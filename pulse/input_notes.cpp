@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "pulse/char_class.h"
 #include "pulse/number_text.h"
 
 namespace korvex {
@@ -16,9 +17,8 @@ constexpr int kFewestPulseSamples = 10;
 constexpr double kPeakShortfall = 0.001;
 
 std::string_view trimmed(std::string_view s) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
     return s;
 }
 

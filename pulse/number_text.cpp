@@ -4,17 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#include "pulse/char_class.h"
+
 namespace korvex {
 namespace {
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Blanks as the C locale's isspace knows them; bytes above 127 never are.
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 struct Scanned {
     bool found = false;
@@ -89,7 +82,7 @@ Scanned scanNumber(std::string_view text, std::size_t pos) {
 
 double parseLeadingNumber(std::string_view text) {
     std::size_t pos = 0;
-    while (pos < text.size() && isBlank(text[pos])) ++pos;
+    while (pos < text.size() && isSpace(text[pos])) ++pos;
     return scanNumber(text, pos).value;
 }
 

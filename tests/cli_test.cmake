@@ -291,6 +291,20 @@ endforeach()
 if(EXISTS "${WORK}/bad.json")
   message(SEND_ERROR "a record that could not be read wrote a summary")
 endif()
+# The reader names a setting as data; korvex-cli words it with its flag.
+file(WRITE "${WORK}/named.txt" "time Accel\n0 1\n1 2\n")
+file(WRITE "${WORK}/one.txt" "1\n2\n")
+expect(record_setting_name 2 "^korvex-cli: ${WORK}/named.txt:1: --column: no column is named \"accel\"; the columns are \"time\", \"Accel\" [(]names are matched with their case: \"Accel\"[?][)]\n$"
+       analyse "${WORK}/named.txt" --column accel --summary -)
+expect(record_setting_hint 2 "^korvex-cli: ${WORK}/one.txt:1: --column 2: the first line has only 1 field; a record without a time column needs --time-column none --rate HZ\n$"
+       analyse "${WORK}/one.txt" --summary -)
+expect(record_setting_both 2 "^korvex-cli: ${WORK}/named.txt:1: --column and --time-column both pick column 1\n$"
+       analyse "${WORK}/named.txt" --column 1 --summary -)
+# A rate whose interval a double cannot hold; input that is no text at all.
+expect(record_rate_tiny 2 "^korvex-cli: --rate: 5e-324 is too low: the sample interval"
+       analyse "${WORK}/one.txt" --time-column none --rate 5e-324 --column 1 --summary -)
+expect(record_binary 2 "^korvex-cli: /dev/zero: not a record korvex reads: [^\n]*korvex reads text records"
+       analyse /dev/zero --summary -)
 
 expect(help 0 "^$" --help)
 set(help_text "${last_stdout}")

@@ -26,6 +26,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "analysis/record/record_error.h"
 #include "pulse/file_sink.h"
 #include "pulse/pulse_series.h"
 #include "ui/lab_settings.h"
@@ -60,6 +61,21 @@ CliRun cli(const QStringList& args) {
 // korvex-cli's one line about a record, without its name.
 QString cliLine(const CliRun& run) {
     return run.err.section('\n', 0, 0).remove(QRegularExpression("^korvex-cli: "));
+}
+
+// The same line with the settings it names worded as the window words
+// them: the reader's plain names where korvex-cli gives its flags.
+QString windowLine(const CliRun& run) {
+    QString line = cliLine(run);
+    for (const ReadSetting s : {ReadSetting::TimeColumn, ReadSetting::TimeUnit,
+                                ReadSetting::ValueColumn, ReadSetting::Rate}) {
+        const char* flag = s == ReadSetting::TimeColumn    ? "--time-column"
+                           : s == ReadSetting::TimeUnit    ? "--time-unit"
+                           : s == ReadSetting::ValueColumn ? "--column"
+                                                           : "--rate";
+        line.replace(QLatin1String(flag), QString::fromStdString(settingName(s)));
+    }
+    return line;
 }
 
 // A shock as a recorder gives it: 12 ms before the pulse, a 50-unit, 11 ms
@@ -313,7 +329,8 @@ TEST_F(LabTest, BadFilesAndCancelKeepThePaneAsItWas) {
         const CliRun run =
             cli({"analyse", QString::fromStdString(file.string()), "--summary", "-"});
         EXPECT_NE(run.status, 0);
-        EXPECT_EQ(pane->openMessage().toStdString(), "Not opened: " + cliLine(run).toStdString());
+        EXPECT_EQ(pane->openMessage().toStdString(),
+                  "Not opened: " + windowLine(run).toStdString());
         EXPECT_TRUE(pane->isShowingRecord());
         EXPECT_EQ(pane->recordPane()->source(), QString::fromStdString(good.string()));
         EXPECT_EQ(pane->recordPane()->verdictText(), verdict);

@@ -5,7 +5,6 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -13,43 +12,13 @@
 #include "pulse/number_text.h"
 #include "pulse/pulse_series.h"
 #include "pulse/time_history.h"
+#include "tests/record_test_text.h"
 
 namespace korvex {
 namespace {
 
-ReadOptions options(std::string value = "", std::string time = "", bool ms = false,
-                    std::optional<double> rate = {}) {
-    ReadOptions o;
-    o.valueColumn = std::move(value);
-    o.timeColumn = std::move(time);
-    o.timeUnit = ms ? RecordTimeUnit::Milliseconds : RecordTimeUnit::Seconds;
-    o.rateHz = rate;
-    return o;
-}
-
-std::string shortest(double x) {
-    char buf[32];
-    return std::string(buf, std::to_chars(buf, buf + sizeof buf, x).ptr);
-}
-
-// The record in one line, every number in its shortest exact spelling; or
-// the error message.
-template <class Read>
-std::string outcome(const Read& read) {
-    try {
-        const Record record = read();
-        const Channel& r = record.channel();
-        std::string s = r.name + " start " + shortest(r.startS) + " dt " + shortest(r.intervalS);
-        if (!r.time.empty()) s += " t";
-        for (double t : r.time) s += ' ' + shortest(t);
-        s += " v";
-        for (double v : r.values) s += ' ' + shortest(v);
-        return s;
-    } catch (const RecordError& e) {
-        return (e.kind() == RecordError::Kind::Unreadable ? "unreadable " : "") +
-               std::string(e.what());
-    }
-}
+using test::options;
+using test::outcome;
 
 struct Case {
     const char* text;
@@ -75,6 +44,8 @@ TEST(RecordReader, ReadsEachFormatAndNamesEachFault) {
         {"  0  7 9\n\n 0.1\t8   9 \n0.2 9 9", options("2", "", true),
          "2 start 0 dt 1e-04 t 0 1e-04 2e-04 v 7 8 9"},
         {"5 1\n6 2\n7 3\n", options("1", "none", false, 1000.0), "1 start 0 dt 0.001 v 5 6 7"},
+        // Tabs and spaces mixed between numbers: any run of blanks separates.
+        {"0 \t1\t 7\n1\t\t2 8\n", options("3"), "3 start 0 dt 1 t 0 1 v 7 8"},
         {"v;t\n1;0\n2;2\n", options("v", "t"), "v start 0 dt 2 t 0 2 v 1 2"},
         // Faults in the lines: line and character column of the field.
         {"0 1\n1\n", {}, "t.txt:2:2: field 2 is missing (line 1 has 2 fields)"},
@@ -105,7 +76,18 @@ TEST(RecordReader, ReadsEachFormatAndNamesEachFault) {
         {"# x\n0 1\n1 2\n3 3\n",
          {},
          "t.txt:3:1: time step 1 s differs by more than 1 % from the interval 1.5 s = (last time "
-         "- first time) / (samples - 1)"},
+         "- first time) / (samples - 1); for values sampled evenly whatever the times say, time "
+         "column none sample rate HZ"},
+        // Times whose span a double cannot hold pass no step rule.
+        {"-1.7e308 1\n-1e308 2\n1.7e308 3\n",
+         {},
+         "t.txt:3:1: time \"1.7e308\": its distance from the first time \"-1.7e308\" is beyond "
+         "the range of a double"},
+        // Lines that end in CR alone.
+        {"t v\r0 1\r1 2\r",
+         {},
+         "t.txt:1: the file's lines end in CR only (old Mac text); korvex reads lines that end in "
+         "LF or CR LF"},
         // Too little.
         {"", {}, "t.txt: the file is empty"},
         {"\xEF\xBB\xBF", {}, "t.txt: the file is empty"},
@@ -114,19 +96,24 @@ TEST(RecordReader, ReadsEachFormatAndNamesEachFault) {
         {"0 1\n", {}, "t.txt: only one sample: a record needs at least two"},
         // Columns.
         {"time Accel\n0 1\n1 2\n", options("accel"),
-         "t.txt:1: --column: no column is named \"accel\"; the columns are \"time\", \"Accel\" "
+         "(value column) t.txt:1: value column: no column is named \"accel\"; the columns are "
+         "\"time\", \"Accel\" "
          "(names are matched with their case: \"Accel\"?)"},
         {"0 1\n1 2\n", options("accel"),
-         "t.txt:1: --column \"accel\" names a column, but the file has no header line (this "
+         "(value column) t.txt:1: value column \"accel\" names a column, but the file has no "
+         "header line (this "
          "first line holds numbers)"},
         {"1\n2\n",
          {},
-         "t.txt:1: --column 2: the first line has only 1 field; a record without a time column "
-         "needs --time-column none --rate HZ"},
-        {"0 1\n1 2\n", options("0"), "t.txt: --column 0: columns are counted from 1"},
-        {"0 1\n1 2\n", options("1"), "t.txt:1: --column and --time-column both pick column 1"},
+         "(value column) t.txt:1: value column 2: the first line has only 1 field; a record "
+         "without a time column needs time column none sample rate HZ"},
+        {"0 1\n1 2\n", options("0"),
+         "(value column) t.txt: value column 0: columns are counted from 1"},
+        {"0 1\n1 2\n", options("1"),
+         "(value column) t.txt:1: value column and time column both pick column 1"},
         {"0 1\n1 2\n", options("", "", false, 5.0),
-         "t.txt: --rate is only for records without a time column (--time-column none)"},
+         "(sample rate) t.txt: sample rate is only for records without a time column (time column "
+         "none)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -137,6 +124,31 @@ TEST(RecordReader, ReadsEachFormatAndNamesEachFault) {
                   }),
                   c.expected);
     }
+}
+
+// Times printed to a microsecond at 51.2 kHz step by 19 or 20 us: read by
+// their slope, with a note. A step that strays by more than that rounding
+// stays a fault, named at its own line rather than at a rounded step.
+TEST(RecordReader, TimesRoundedInPrintAreReadByTheirSlope) {
+    std::string text = "time accel\n";
+    for (int i = 0; i < 5000; ++i) {
+        char line[48];
+        const double t = std::round(i * 19.53125) / 1e6;  // to the microsecond
+        const auto end = std::to_chars(line, line + sizeof line, t, std::chars_format::fixed, 6);
+        text += std::string(line, end.ptr) + " " + std::to_string(i % 3) + "\n";
+    }
+    for (const detail::ReadPath path : {detail::ReadPath::Plain, detail::ReadPath::WideTemplates}) {
+        const Record r = detail::parseRecordBy(text, "t.txt", {}, path);
+        EXPECT_NEAR(r.channel().intervalS, 1 / 51200.0, 1e-12);
+        EXPECT_EQ(r.notes, std::vector<std::string>{
+                               "time column printed to 1e-06 s: interval 1.953125e-05 s from its "
+                               "slope"});
+    }
+    const std::size_t at = text.find("\n0.000098 ");  // the sixth sample, 97.66 us
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at + 1, 8, "0.000096");
+    EXPECT_EQ(outcome([&] { return parseRecord(text, "t.txt", {}); }).substr(0, 21),
+              "t.txt:7:1: time step ");
 }
 
 // What korvex writes, it reads back as the very numbers its text spells,
@@ -181,158 +193,6 @@ TEST(RecordReader, ReadsBackWhatKorvexWrites) {
     EXPECT_EQ(outcome([] { return readRecord("/nonexistent/korvex.txt", {}); }),
               "unreadable /nonexistent/korvex.txt: No such file or directory");
     EXPECT_EQ(outcome([] { return readRecord("/", {}); }), "unreadable /: Is a directory");
-}
-
-// A random file of one of many layouts. A rough one is long or short and
-// has now and then a fault, a comment or a blank line; a clean one has 24
-// lines of one layout.
-std::string randomFile(std::mt19937_64& rng, bool timed, bool rough) {
-    const auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    const char separators[] = {' ', '\t', ',', ';'};
-    const char sep = separators[pick(4)];
-    const bool comma = sep == ';' && pick(2) == 0;
-    const int columns = (timed ? 2 : 1) + pick(3);
-    const std::chars_format format = pick(5) == 0   ? std::chars_format::fixed
-                                     : pick(4) == 0 ? std::chars_format::general
-                                                    : std::chars_format::scientific;
-    const int precision = pick(4) == 0 ? 8 + pick(10) : pick(8);
-    const int width = pick(rough ? 4 : 2) == 0 ? 0 : precision + 9 + pick(3);
-    const double scale = std::pow(10.0, pick(50) - 30);
-    const int exponentZeros = pick(6) == 0 ? 1 + pick(3) : 0;  // e+0012
-    const char* newline = pick(2) == 0 ? "\r\n" : "\n";
-    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-    const auto number = [&](double x, int digits) {
-        char buf[64];
-        std::string s(buf, std::to_chars(buf, buf + sizeof buf, x, format, digits).ptr);
-        if (comma) std::replace(s.begin(), s.end(), '.', ',');
-        if (const std::size_t e = s.find('e'); e != std::string::npos)
-            s.insert(e + 2, exponentZeros, '0');
-        if (s[0] != '-' && pick(40) == 0) s.insert(0, 1, '+');
-        if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), ' ');
-        return s;
-    };
-    std::string text = rough && pick(4) == 0 ? "# random\n" : "";
-    if (rough && pick(3) == 0) {
-        for (int c = 0; c < columns; ++c)
-            text += (c ? std::string(1, sep) : "") + "c" + char('0' + c);
-        text += newline;
-    }
-    const int lines = rough ? 1 + pick(pick(4) == 0 ? 3000 : 200) : 24;
-    const int odd = rough && pick(4) == 0 ? pick(lines) : -1;  // a line with an odd field
-    const double dt = std::pow(2.0, -pick(12)) * (pick(2) ? 1.0 : 0.1);
-    for (int i = 0; i < lines; ++i) {
-        if (rough && pick(200) == 0) text += pick(2) ? "% note" + std::string(newline) : "  ";
-        if (rough && pick(200) == 0) text += newline;
-        for (int c = 0; c < columns; ++c) {
-            if (c > 0) text += sep;
-            text += c == 0 ? number(i * dt, std::max(precision, 7))
-                           : number(uniform(rng) * scale, precision);
-        }
-        if (i == odd) text += pick(2) ? " 1e999" : std::string(1, sep) + "1";
-        text += newline;
-    }
-    // A rough file now and then has a byte changed: a digit, a sign, a
-    // mark, a separator.
-    const char nasty[] = "0123456789+-., ;\t\neE#x";
-    for (int k = rough && pick(4) == 0 ? 1 + pick(3) : 0; k > 0; --k)
-        text[rng() % text.size()] = nasty[pick(sizeof nasty - 1)];
-    return text;
-}
-
-TEST(RecordReader, FastPathsMatchThePlainParserOnRandomFiles) {
-    std::mt19937_64 rng(20261208);
-    int read = 0;
-    // Both template readers, on the given thread counts, against the plain
-    // parser on one thread.
-    const auto check = [&read](const std::string& text, bool timed,
-                               std::initializer_list<unsigned> threadCounts) {
-        const ReadOptions base = timed ? options() : options("1", "none", false, 100.0);
-        using detail::ReadPath;
-        const std::string plain =
-            outcome([&] { return detail::parseRecordBy(text, "r.txt", base, ReadPath::Plain); });
-        read += plain.rfind("r.txt", 0) != 0;
-        for (ReadPath path : {ReadPath::Templates, ReadPath::WideTemplates}) {
-            for (unsigned threads : threadCounts) {
-                ReadOptions o = base;
-                o.threads = threads;
-                ASSERT_EQ(outcome([&] { return detail::parseRecordBy(text, "r.txt", o, path); }),
-                          plain)
-                    << (path == ReadPath::Templates ? "" : "wide, ") << threads << " threads:\n"
-                    << text.substr(0, 2000);
-            }
-        }
-    };
-    for (int file = 0; file < 300; ++file) {
-        const bool timed = rng() % 3 != 0;
-        ASSERT_NO_FATAL_FAILURE(check(randomFile(rng, timed, true), timed, {1, 3}));
-    }
-    EXPECT_GT(read, 120);  // many of the rough files are good ones
-    // One byte changed in a line in the middle of a clean file, where the
-    // lines before have set up a template: most often a byte that is not a
-    // digit, and into a sign, a blank or a separator.
-    const char into[] = "+-+- \t,;.eE0x";
-    for (int file = 0; file < 3000; ++file) {
-        const bool timed = rng() % 3 != 0;
-        std::string text = randomFile(rng, timed, false);
-        const std::size_t middle = text.size() / 2;
-        std::size_t at = middle + rng() % (text.size() / 8);
-        for (int tries = 0; tries < 8 && text[at] >= '0' && text[at] <= '9'; ++tries)
-            at = middle + rng() % (text.size() / 8);
-        text[at] = into[rng() % (sizeof into - 1)];
-        ASSERT_NO_FATAL_FAILURE(check(text, timed, {1}));
-    }
-    // korvex's own lines, and their value column alone, whose pieces are
-    // sized without counting and read several lines at a time: one byte
-    // changed anywhere, into one next to the digits too; in every third
-    // file a line split in two, which may leave a piece more samples than
-    // its room.
-    const char odd[] = "/:+- \t\r.ex";
-    constexpr std::size_t kLines = 240;  // ten to a piece on three threads
-    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
-    std::vector<double> time(kLines), amplitude(kLines);
-    for (int file = 0; file < 300; ++file) {
-        // Every scale from 1e-30 to 1e29, across the exact powers of ten.
-        const double scale = std::pow(10.0, file / 2 % 60 - 30);
-        for (std::size_t i = 0; i < kLines; ++i) {
-            time[i] = static_cast<double>(i) * 1e-4;
-            amplitude[i] = uniform(rng) * scale;
-        }
-        std::string text(kLines * kTimeHistoryLineSize, '\0');
-        formatTimeHistoryLines(text.data(), time.data(), amplitude.data(), kLines);
-        const bool timed = file % 2 == 0;
-        if (!timed) {
-            std::string values;
-            for (std::size_t i = 0; i < kLines; ++i) values += text.substr(33 * i + 17, 16);
-            text = values;
-        }
-        const char changed = file % 3 == 0 ? '\n' : odd[rng() % (sizeof odd - 1)];
-        text[rng() % text.size()] = changed;
-        ASSERT_NO_FATAL_FAILURE(check(text, timed, {1, 3}));
-    }
-}
-
-TEST(RecordReader, VectorHelpersMatchTheirPortableForms) {
-    std::mt19937_64 rng(7);
-    const char alphabet[] = "0123456789+- .e\n\t/:";
-    std::string line(64, ' '), pattern(64, ' '), digits(64, '\0'), text(5000, ' ');
-    for (int round = 0; round < 2000; ++round) {
-        for (std::size_t i = 0; i < 64; ++i) {
-            line[i] = alphabet[rng() % (sizeof alphabet - 1)];
-            pattern[i] = rng() % 2 ? line[i] : alphabet[rng() % (sizeof alphabet - 1)];
-            digits[i] = rng() % 2 ? '\xff' : '\0';
-        }
-        for (unsigned blocks = 1; blocks <= 4; ++blocks) {
-            ASSERT_EQ(
-                detail::matchBytes(line.data(), pattern.data(), digits.data(), blocks),
-                detail::matchBytesPortable(line.data(), pattern.data(), digits.data(), blocks));
-        }
-        for (char& c : text) c = rng() % 7 ? 'x' : '\n';
-        const std::size_t b = rng() % 100, e = b + rng() % 4900;
-        for (auto path : {detail::ReadPath::Templates, detail::ReadPath::WideTemplates}) {
-            ASSERT_EQ(detail::countNewlines(text.data() + b, text.data() + e, path),
-                      detail::countNewlinesPortable(text.data() + b, text.data() + e));
-        }
-    }
 }
 
 }  // namespace

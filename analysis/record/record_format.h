@@ -14,20 +14,6 @@
 
 namespace korvex {
 
-// A setting of ReadOptions, named as data so that the command line words it
-// with its flags and the window with its own labels.
-enum class ReadSetting {
-    None,
-    ValueColumn,   // which channels
-    TimeColumn,    // where the times are
-    TimeUnit,      // what the times count
-    Rate,          // samples per second, where the file has no times
-    Segment,       // which segment of a file that holds several
-    RateVariable,  // a variable holding the rate or interval
-    Scale,         // a factor on the stored values
-    UnitLabel,     // the values' unit, where the file does not say
-};
-
 // What a format makes of a file's first bytes.
 struct Sniff {
     enum class Verdict { NotMine, Mine };
