@@ -116,7 +116,7 @@ std::string scopeCsvWithTimes(const std::vector<Series>& channels) {
     out += "\r\n";
     for (std::size_t i = 0; i < channels[0].values.size(); ++i) {
         out += number(channels[0].startS + static_cast<double>(i) * channels[0].intervalS);
-        for (const Series& c : channels) out += ",+" + number(c.values[i]);
+        for (const Series& c : channels) (out += ",+") += number(c.values[i]);
         out += "\r\n";
     }
     return out;

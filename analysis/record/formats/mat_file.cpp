@@ -81,9 +81,12 @@ void copyColumn(const void* data, std::size_t first, SampleArray& out) {
 MatFile::MatFile(const RecordInput& input) : input_(input) {
     static const int logging = Mat_LogInitFunc("korvex", quiet);
     (void)logging;
-    const bool standardInput = input.path == "-";
-    if (standardInput) temporary_ = temporaryCopy(input);
-    const std::string path = standardInput ? temporary_ : input.path;
+    // The bytes are what was read; the named file serves where it holds them.
+    std::error_code ec;
+    const bool named = input.path != "-" && std::filesystem::is_regular_file(input.path, ec) &&
+                       std::filesystem::file_size(input.path, ec) == input.bytes.size() && !ec;
+    if (!named) temporary_ = temporaryCopy(input);
+    const std::string path = named ? input.path : temporary_;
     mat_ = Mat_Open(path.c_str(), MAT_ACC_RDONLY);
     if (mat_ == nullptr) {
         const bool says73 = input.bytes.substr(0, 20).starts_with("MATLAB 7.3 MAT-file");
