@@ -92,6 +92,24 @@ TEST(LvmFormat, WithoutDeltaXTheXColumnOrTheRateTimesTheSamples) {
               0.0005);
 }
 
+// LabVIEW writes an empty X column under "X_Columns No", and channels it
+// took no samples of as empty columns.
+TEST(LvmFormat, ReadsAnEmptyXColumnAndLeavesOutEmptyChannels) {
+    const std::string file =
+        "LabVIEW Measurement\t\nSeparator\tTab\nX_Columns\tNo\n***End_of_Header***\t\n\t\n"
+        "Channels\t3\t\t\t\nSamples\t3\t0\t3\t\nY_Unit_Label\tg\t\tm/s^2\t\n"
+        "Delta_X\t0.000977\t1.000000\t0.000977\t\n***End_of_Header***\t\t\t\t\n"
+        "X_Value\tF\tUntitled\tm_1\tComment\n\t0.05\t\t0.25\n\t0.04\t\t0.5\n\t0.03\t\t0.75\n";
+    const Record r = fixtures::read(kLvm, file);
+    ASSERT_EQ(r.channels.size(), 2u);
+    EXPECT_EQ(r.channels[1].name, "m_1");
+    EXPECT_EQ(r.channels[1].unit, "m/s^2");
+    EXPECT_EQ(valuesOf(r.channels[1]), (std::vector<double>{0.25, 0.5, 0.75}));
+    EXPECT_EQ(r.notes, std::vector<std::string>{"channel Untitled holds no samples; left out"});
+    EXPECT_NE(fixtures::errorOf(kLvm, file, choose("Untitled")).find("holds no samples"),
+              std::string::npos);
+}
+
 TEST(LvmFormat, ReadsTheFirstSegmentAChosenOneOrAll) {
     std::vector<Series> second = shock();
     for (Series& c : second) c.values = ramp(7, 9.0);

@@ -39,8 +39,10 @@ SegmentChoice segmentChoice(const RecordInput& input, const std::string& text) {
     return {n};
 }
 
-std::size_t dataColumnOf(std::size_t k, LvmXColumns x) {
-    return x == LvmXColumns::No ? k : x == LvmXColumns::One ? k + 1 : 2 * k + 1;
+// With X_Columns No, LabVIEW may still write an empty X column (its names
+// line then starts with X_Value).
+std::size_t dataColumnOf(std::size_t k, LvmXColumns x, bool xValueColumn) {
+    return x == LvmXColumns::Multi ? 2 * k + 1 : x == LvmXColumns::One || xValueColumn ? k + 1 : k;
 }
 
 std::size_t xColumnOf(std::size_t k, LvmXColumns x) {
@@ -106,9 +108,9 @@ void SegmentReader::setUp(const LvmSegmentHeader& header, std::size_t segment,
     std::size_t n = header.channelCount.value_or(header.channels.size());
     if (n == 0) n = header.names.size();
     if (n == 0) {  // no header at all: every column but the X columns
-        n = file_.xColumns == LvmXColumns::Multi ? firstFields / 2
-            : file_.xColumns == LvmXColumns::One ? firstFields - 1
-                                                 : firstFields;
+        n = file_.xColumns == LvmXColumns::Multi                        ? firstFields / 2
+            : file_.xColumns == LvmXColumns::One || header.xValueColumn ? firstFields - 1
+                                                                        : firstFields;
     }
     std::vector<std::string> names(n);
     for (std::size_t k = 0; k < n; ++k) {
@@ -133,7 +135,8 @@ void SegmentReader::setUp(const LvmSegmentHeader& header, std::size_t segment,
         const std::size_t reserve =
             k < header.channels.size() ? header.channels[k].samples.value_or(0) : 0;
         c.values.reserve(reserve);
-        slotOfField_[dataColumnOf(k, file_.xColumns)] = static_cast<int>(columns_.size());
+        slotOfField_[dataColumnOf(k, file_.xColumns, header.xValueColumn)] =
+            static_cast<int>(columns_.size());
         columns_.push_back({&c.values});
         const bool timed = k < header.channels.size() && header.channels[k].deltaX;
         const std::size_t x = xColumnOf(k, file_.xColumns);
@@ -235,16 +238,17 @@ void SegmentReader::finish(const LvmSegmentHeader& header, Record& record, std::
     // Channels with no samples (LabVIEW writes empty columns) are left out
     // unless asked for by name or number.
     const bool everything = options_.channels.empty() || options_.channels == "all";
-    for (std::size_t i = record.channels.size(); i-- > first;) {
-        if (!record.channels[i].values.empty()) continue;
+    const auto empty = std::stable_partition(
+        record.channels.begin() + static_cast<std::ptrdiff_t>(first), record.channels.end(),
+        [](const Channel& c) { return !c.values.empty(); });
+    for (auto c = empty; c != record.channels.end(); ++c) {
         if (!everything) {
             inputError(input_, header.namesLine, 0,
-                       "channel " + inQuotes(record.channels[i].name) + " holds no samples");
+                       "channel " + inQuotes(c->name) + " holds no samples");
         }
-        record.notes.push_back("channel " + record.channels[i].name +
-                               " holds no samples; left out");
-        record.channels.erase(record.channels.begin() + static_cast<std::ptrdiff_t>(i));
+        record.notes.push_back("channel " + c->name + " holds no samples; left out");
     }
+    record.channels.erase(empty, record.channels.end());
 }
 
 }  // namespace

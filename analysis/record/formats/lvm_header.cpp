@@ -168,8 +168,9 @@ void readNames(const TextLine& line, const LvmFileHeader& file, LvmSegmentHeader
         fields.pop_back();
     }
     segment.namesLine = line.number;
+    segment.xValueColumn = !fields.empty() && fields[0] == "X_Value";
     const std::size_t step = file.xColumns == LvmXColumns::Multi ? 2 : 1;
-    const std::size_t first = file.xColumns == LvmXColumns::No ? 0 : 1;
+    const std::size_t first = file.xColumns == LvmXColumns::No && !segment.xValueColumn ? 0 : 1;
     for (std::size_t f = first; f < fields.size(); f += step) segment.names.emplace_back(fields[f]);
 }
 

@@ -46,6 +46,9 @@ struct LvmSegmentHeader {
     std::vector<LvmChannelHeader> channels;  // as many as the rows give
     std::vector<std::string> names;          // from the "X_Value ..." line, without X and Comment
     std::size_t namesLine = 0;
+    // The names line starts with X_Value: the data have an X column, empty
+    // where X_Columns is No.
+    bool xValueColumn = false;
 };
 
 // Reads the file header up to its ***End_of_Header*** line; `cursor`
