@@ -10,10 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "analysis/record/formats/lvm_format.h"
-#include "analysis/record/formats/mat_format.h"
-#include "analysis/record/formats/scope_csv_format.h"
-#include "analysis/record/formats/wav_format.h"
+#include "analysis/record/formats/optioned_format.h"
 
 namespace korvex::fixtures {
 
@@ -196,13 +193,7 @@ Record read(const RecordFormat& format, const std::string& bytes, const FormatOp
     const RecordInput input{path, bytes};
     ReadOptions plain;
     plain.rateHz = options.rateHz;
-    if (const auto* f = dynamic_cast<const LvmFormat*>(&format))
-        return f->read(input, plain, options);
-    if (const auto* f = dynamic_cast<const ScopeCsvFormat*>(&format))
-        return f->read(input, plain, options);
-    if (const auto* f = dynamic_cast<const MatFormat*>(&format))
-        return f->read(input, plain, options);
-    if (const auto* f = dynamic_cast<const WavFormat*>(&format))
+    if (const auto* f = dynamic_cast<const OptionedFormat*>(&format))
         return f->read(input, plain, options);
     return format.read(input, plain);
 }

@@ -33,47 +33,46 @@ std::string temporaryCopy(const RecordInput& input) {
     return path.string();
 }
 
-const char* className(matio_classes c) {
-    switch (c) {
-        case MAT_C_DOUBLE:
-            return "double";
-        case MAT_C_SINGLE:
-            return "single";
-        case MAT_C_INT8:
-            return "int8";
-        case MAT_C_UINT8:
-            return "uint8";
-        case MAT_C_INT16:
-            return "int16";
-        case MAT_C_UINT16:
-            return "uint16";
-        case MAT_C_INT32:
-            return "int32";
-        case MAT_C_UINT32:
-            return "uint32";
-        case MAT_C_INT64:
-            return "int64";
-        case MAT_C_UINT64:
-            return "uint64";
-        case MAT_C_CHAR:
-            return "char";
-        case MAT_C_CELL:
-            return "cell";
-        case MAT_C_STRUCT:
-            return "struct";
-        case MAT_C_SPARSE:
-            return "sparse";
-        case MAT_C_EMPTY:
-            return "empty";
-        default:
-            return "object";
-    }
-}
-
 template <class T>
 void copyColumn(const void* data, std::size_t first, SampleArray& out) {
     const T* p = static_cast<const T*>(data) + first;
     for (std::size_t i = 0; i < out.size(); ++i) out[i] = static_cast<double>(p[i]);
+}
+
+// The classes of numbers, by their names and how their columns become doubles.
+struct NumberClass {
+    matio_classes id;
+    const char* name;
+    void (*copy)(const void*, std::size_t, SampleArray&);
+};
+constexpr NumberClass kNumbers[] = {
+    {MAT_C_DOUBLE, "double", copyColumn<double>},
+    {MAT_C_SINGLE, "single", copyColumn<float>},
+    {MAT_C_INT8, "int8", copyColumn<mat_int8_t>},
+    {MAT_C_UINT8, "uint8", copyColumn<mat_uint8_t>},
+    {MAT_C_INT16, "int16", copyColumn<mat_int16_t>},
+    {MAT_C_UINT16, "uint16", copyColumn<mat_uint16_t>},
+    {MAT_C_INT32, "int32", copyColumn<mat_int32_t>},
+    {MAT_C_UINT32, "uint32", copyColumn<mat_uint32_t>},
+    {MAT_C_INT64, "int64", copyColumn<mat_int64_t>},
+    {MAT_C_UINT64, "uint64", copyColumn<mat_uint64_t>},
+};
+
+const NumberClass* numberClass(matio_classes c) {
+    for (const NumberClass& n : kNumbers) {
+        if (n.id == c) return &n;
+    }
+    return nullptr;
+}
+
+const char* className(matio_classes c) {
+    if (const NumberClass* n = numberClass(c)) return n->name;
+    return c == MAT_C_CHAR     ? "char"
+           : c == MAT_C_CELL   ? "cell"
+           : c == MAT_C_STRUCT ? "struct"
+           : c == MAT_C_SPARSE ? "sparse"
+           : c == MAT_C_EMPTY  ? "empty"
+                               : "object";
 }
 
 }  // namespace
@@ -104,7 +103,7 @@ MatFile::MatFile(const RecordInput& input) : input_(input) {
         m.columns = v->rank > 0 ? 1 : 0;
         for (int d = 1; d < v->rank; ++d) m.columns *= v->dims[d];
         const matio_classes c = v->class_type;
-        m.numeric = c >= MAT_C_DOUBLE && c <= MAT_C_UINT64 && !v->isComplex && !v->isLogical;
+        m.numeric = numberClass(c) != nullptr && !v->isComplex && !v->isLogical;
         m.kind =
             std::string(v->isComplex ? "complex " : "") + (v->isLogical ? "logical" : className(c));
         variables_.push_back(std::move(m));
@@ -123,7 +122,10 @@ MatFile::~MatFile() {
 std::vector<SampleArray> MatFile::columns(const MatVariable& variable,
                                           const std::vector<std::size_t>& chosen) const {
     matvar_t* v = Mat_VarRead(handle(mat_), variable.name.c_str());
-    if (v == nullptr || v->data == nullptr) {
+    const NumberClass* number = v ? numberClass(v->class_type) : nullptr;
+    // As many bytes as the dimensions say, or the file lied about them.
+    if (v == nullptr || v->data == nullptr || number == nullptr || v->data_size <= 0 ||
+        v->nbytes < variable.rows * variable.columns * static_cast<std::size_t>(v->data_size)) {
         if (v) Mat_VarFree(v);
         inputError(
             input_, 0, 0,
@@ -132,42 +134,7 @@ std::vector<SampleArray> MatFile::columns(const MatVariable& variable,
     std::vector<SampleArray> out;
     for (const std::size_t column : chosen) {
         SampleArray& c = out.emplace_back(variable.samples());
-        const std::size_t first = column * variable.rows;
-        switch (v->class_type) {
-            case MAT_C_DOUBLE:
-                copyColumn<double>(v->data, first, c);
-                break;
-            case MAT_C_SINGLE:
-                copyColumn<float>(v->data, first, c);
-                break;
-            case MAT_C_INT8:
-                copyColumn<mat_int8_t>(v->data, first, c);
-                break;
-            case MAT_C_UINT8:
-                copyColumn<mat_uint8_t>(v->data, first, c);
-                break;
-            case MAT_C_INT16:
-                copyColumn<mat_int16_t>(v->data, first, c);
-                break;
-            case MAT_C_UINT16:
-                copyColumn<mat_uint16_t>(v->data, first, c);
-                break;
-            case MAT_C_INT32:
-                copyColumn<mat_int32_t>(v->data, first, c);
-                break;
-            case MAT_C_UINT32:
-                copyColumn<mat_uint32_t>(v->data, first, c);
-                break;
-            case MAT_C_INT64:
-                copyColumn<mat_int64_t>(v->data, first, c);
-                break;
-            case MAT_C_UINT64:
-                copyColumn<mat_uint64_t>(v->data, first, c);
-                break;
-            default:
-                Mat_VarFree(v);
-                inputError(input_, 0, 0, "variable " + inQuotes(variable.name) + " is not numbers");
-        }
+        number->copy(v->data, column * variable.rows, c);
     }
     Mat_VarFree(v);
     return out;

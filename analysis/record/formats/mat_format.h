@@ -2,23 +2,16 @@
 // channels, timed by a time variable or column, a rate variable or a rate.
 #pragma once
 
-#include "analysis/record/format_options.h"
-#include "analysis/record/record_format.h"
+#include "analysis/record/formats/optioned_format.h"
 
 namespace korvex {
 
-class MatFormat final : public RecordFormat {
+class MatFormat final : public OptionedFormat {
   public:
-    std::string_view name() const override { return "mat"; }
-    std::string_view title() const override { return "MATLAB MAT files"; }
-    std::vector<std::string_view> patterns() const override { return {"*.mat"}; }
+    MatFormat() : OptionedFormat("mat", "MATLAB MAT files", {"*.mat"}) {}
     Sniff sniff(std::string_view head, std::string_view path) const override;
-    Record read(const RecordInput& input, const ReadOptions& options) const override {
-        return read(input, options, formatOptionsFrom(options));
-    }
-    // Channels and time as `format` and options.timeColumn ask. Throws RecordError.
-    Record read(const RecordInput& input, const ReadOptions& options,
-                const FormatOptions& format) const;
+    using OptionedFormat::read;
+    Record read(const RecordInput&, const ReadOptions&, const FormatOptions&) const override;
 };
 
 // True where a rate variable's name says it holds the interval in seconds

@@ -4,23 +4,17 @@
 // ("x-axis,1" over "second,Volt") with a time column.
 #pragma once
 
-#include "analysis/record/format_options.h"
-#include "analysis/record/record_format.h"
+#include "analysis/record/formats/optioned_format.h"
 
 namespace korvex {
 
-class ScopeCsvFormat final : public RecordFormat {
+class ScopeCsvFormat final : public OptionedFormat {
   public:
-    std::string_view name() const override { return "scope-csv"; }
-    std::string_view title() const override { return "oscilloscope CSV exports"; }
-    std::vector<std::string_view> patterns() const override { return {"*.csv", "*.CSV"}; }
+    ScopeCsvFormat()
+        : OptionedFormat("scope-csv", "oscilloscope CSV exports", {"*.csv", "*.CSV"}) {}
     Sniff sniff(std::string_view head, std::string_view path) const override;
-    Record read(const RecordInput& input, const ReadOptions& options) const override {
-        return read(input, options, formatOptionsFrom(options));
-    }
-    // Throws RecordError.
-    Record read(const RecordInput& input, const ReadOptions& options,
-                const FormatOptions& format) const;
+    using OptionedFormat::read;
+    Record read(const RecordInput&, const ReadOptions&, const FormatOptions&) const override;
 };
 
 }  // namespace korvex

@@ -3,23 +3,16 @@
 // 1.0, times a scale such as a sensor's sensitivity.
 #pragma once
 
-#include "analysis/record/format_options.h"
-#include "analysis/record/record_format.h"
+#include "analysis/record/formats/optioned_format.h"
 
 namespace korvex {
 
-class WavFormat final : public RecordFormat {
+class WavFormat final : public OptionedFormat {
   public:
-    std::string_view name() const override { return "wav"; }
-    std::string_view title() const override { return "WAV files"; }
-    std::vector<std::string_view> patterns() const override { return {"*.wav", "*.WAV"}; }
+    WavFormat() : OptionedFormat("wav", "WAV files", {"*.wav", "*.WAV"}) {}
     Sniff sniff(std::string_view head, std::string_view path) const override;
-    Record read(const RecordInput& input, const ReadOptions& options) const override {
-        return read(input, options, formatOptionsFrom(options));
-    }
-    // Channels, scale and unit as `format` asks. Throws RecordError.
-    Record read(const RecordInput& input, const ReadOptions& options,
-                const FormatOptions& format) const;
+    using OptionedFormat::read;
+    Record read(const RecordInput&, const ReadOptions&, const FormatOptions&) const override;
 };
 
 }  // namespace korvex
