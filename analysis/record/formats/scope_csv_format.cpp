@@ -127,8 +127,13 @@ Record ScopeCsvFormat::read(const RecordInput& input, const ReadOptions&,
     std::vector<std::string_view> fields;
     TextLine line;
     const std::size_t dataLine = cursor.nextNumber();
+    std::size_t blank = 0;  // rows are counted from dataLine: no blank line between them
     while (cursor.next(line)) {
-        if (line.text.empty()) continue;
+        if (line.text.empty()) {
+            blank = blank ? blank : line.number;
+            continue;
+        }
+        if (blank) inputError(input, blank, 0, "a blank line inside the data");
         splitFields(line.text, ',', fields);
         double v = 0;
         for (std::size_t i = 0; i <= chosen.size(); ++i) {
