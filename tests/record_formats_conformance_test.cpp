@@ -5,7 +5,6 @@
 
 #include <functional>
 #include <map>
-#include <regex>
 
 #include "analysis/record/format_choice.h"
 #include "format_fixtures.h"
@@ -104,10 +103,15 @@ TEST(RecordFormats, EachRefusesBadChoicesAndCutFilesAsInputErrors) {
         FormatOptions ninth = c.options;
         ninth.channels = "9";
         const std::string error = fixtures::errorOf(*f, c.bytes, ninth, pathFor(*f));
-        const std::regex where(
-            c.lines ? "input: case\\.\\w+:[0-9]+: channel \"9\" is past the last channel.*"
-                    : "input: case\\.\\w+: channel \"9\" is past the last channel.*");
-        EXPECT_TRUE(std::regex_match(error, where)) << error;
+        // "FILE:LINE: reason" for text, "FILE: reason" for binary formats.
+        const std::string file = "input: " + pathFor(*f) + ":";
+        ASSERT_EQ(error.rfind(file, 0), 0u) << error;
+        const std::size_t digits = error.find_first_not_of("0123456789", file.size()) - file.size();
+        EXPECT_EQ(digits > 0, c.lines) << error;
+        EXPECT_EQ(error.substr(file.size() + digits)
+                      .rfind(std::string(digits ? ":" : "") + " channel \"9\" is past the last", 0),
+                  0u)
+            << error;
         // Cut anywhere: refused as input, or read with no more samples than written.
         for (std::size_t at = 0; at < c.bytes.size(); at += 1 + c.bytes.size() / 97) {
             try {
