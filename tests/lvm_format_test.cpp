@@ -122,6 +122,11 @@ TEST(LvmFormat, ReadsTheFirstSegmentAChosenOneOrAll) {
     EXPECT_NE(fixtures::errorOf(kLvm, file, choose("", "3"))
                   .find("segment 3 asked for, but the file holds 2"),
               std::string::npos);
+    // A segment without a header of its own keeps the last header, not its counts.
+    const Record bare =
+        fixtures::read(kLvm, file + "0.1\t1\t2\t3\t\n0.2\t4\t5\t6\t\n", choose("3", "3"));
+    EXPECT_EQ(valuesOf(bare.channels[0]), (std::vector<double>{3, 6}));
+    EXPECT_EQ(bare.channels[0].intervalS, 1.0 / 51200);
 }
 
 TEST(LvmFormat, ChoosesChannelsByNameNumberAndRange) {
@@ -156,6 +161,7 @@ TEST(LvmFormat, BadFilesGetAnInputErrorAtTheirLineAndColumn) {
         {replaced(good, "Samples\t40\t40", "Samples\t40\t41"),
          "test:15:12: Samples gives 41 for channel \"Accel Y\""},
         {replaced(good, "\t1.5\t", "\t1.x\t"), "test:24:23: field 4 is not a number: \"1.x\""},
+        {replaced(good, "\t1.5\t", "\tNaN\t"), "test:24:23: field 4 is not a number: \"NaN\""},
         {good.substr(0, good.find("Delta_X")),
          "test:19: the segment header that starts on line 14 ends"},
         {"LabVIEW Measure\n", "test:1:1: not a LabVIEW measurement file"},

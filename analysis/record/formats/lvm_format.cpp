@@ -288,8 +288,9 @@ Record LvmFormat::read(const RecordInput& input, const ReadOptions&,
         if (startsLvmSegmentHeader(line.text, file)) {
             header = readLvmSegmentHeader(input, cursor, line, file);
         } else {
-            cursor = before;  // data without a header of its own: the last header holds
+            cursor = before;  // data without a header of its own: the last header holds,
             header.firstLine = line.number;
+            for (LvmChannelHeader& c : header.channels) c.samples.reset();  // but not its counts
         }
         ++segment;
         const bool keep = choice.wanted == 0 || choice.wanted == segment;

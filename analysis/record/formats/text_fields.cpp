@@ -2,6 +2,8 @@
 
 #include <fast_float/fast_float.h>
 
+#include <cmath>
+
 namespace korvex::formats {
 
 LineCursor::LineCursor(std::string_view bytes) : bytes_(bytes) {
@@ -39,7 +41,7 @@ bool readNumber(std::string_view field, char decimal, double& value) {
     if (p == end) return false;
     const auto r = fast_float::from_chars_advanced(
         p, end, value, fast_float::parse_options{fast_float::chars_format::general, decimal});
-    return r.ec == std::errc() && r.ptr == end;
+    return r.ec == std::errc() && r.ptr == end && std::isfinite(value);  // no inf or nan
 }
 
 std::size_t columnOf(std::string_view line, std::string_view field) {

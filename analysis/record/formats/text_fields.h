@@ -35,8 +35,8 @@ class LineCursor {
 // Splits `line` at `separator` into `fields` (cleared first).
 void splitFields(std::string_view line, char separator, std::vector<std::string_view>& fields);
 
-// The whole field, blanks around it allowed, as a number with `decimal` as
-// its decimal mark; false where it is anything else.
+// The whole field, blanks around it allowed, as a finite number with
+// `decimal` as its decimal mark; false where it is anything else.
 bool readNumber(std::string_view field, char decimal, double& value);
 
 // The column (characters from 1) at which `field`, a view into `line`, starts.
