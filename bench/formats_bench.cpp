@@ -6,6 +6,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "analysis/record/formats/lvm_format.h"
@@ -98,15 +100,21 @@ void BM_LvmSixChannels(benchmark::State& state) {
 }
 BENCHMARK(BM_LvmSixChannels)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// range(0) 1: from standard input (through a temporary file), 0: from a named file.
 void BM_MatOneChannel(benchmark::State& state) {
     static const std::string mat =
         korvex::fixtures::matFile({{"accel", kSamples, 1, six()[0].values}, {"fs", 1, 1, {kRate}}});
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "korvex_formats_bench.mat").string();
+    std::ofstream(path, std::ios::binary) << mat;
     const korvex::MatFormat format;
     korvex::FormatOptions o;
     o.rateVariable = "fs";
-    run(state, mat, [&] { return format.read({"-", mat}, {}, o); });
+    const korvex::RecordInput input{state.range(0) ? "-" : path, mat};
+    run(state, mat, [&] { return format.read(input, {}, o); });
+    std::filesystem::remove(path);
 }
-BENCHMARK(BM_MatOneChannel)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MatOneChannel)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_WavOneChannel(benchmark::State& state) {
     static const std::string wav = korvex::fixtures::wavFile({six()[0].values}, 51200, 16);
