@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 #include "analysis/record/formats/optioned_format.h"
@@ -119,11 +120,11 @@ std::string scopeCsvWithTimes(const std::vector<Series>& channels) {
     return out;
 }
 
-std::string matFile(const std::vector<MatVariable>& variables, bool version73) {
-    const std::filesystem::path path =
-        std::filesystem::temp_directory_path() /
-        ("korvex_fixture_" + std::to_string(std::hash<std::string>{}(variables.front().name)) +
-         (version73 ? "_73" : "_5") + ".mat");
+std::string matFile(const std::vector<MatVariable>& variables, MatVersion version) {
+    const bool version73 = version == MatVersion::V73;
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("korvex_fixture_" + std::to_string(std::random_device{}()) +
+                                        (version73 ? "_73" : "_5") + ".mat");
     mat_t* mat = Mat_CreateVer(path.c_str(), nullptr, version73 ? MAT_FT_MAT73 : MAT_FT_MAT5);
     if (mat == nullptr) throw std::runtime_error("matio cannot create " + path.string());
     for (const MatVariable& v : variables) {
@@ -134,7 +135,9 @@ std::string matFile(const std::vector<MatVariable>& variables, bool version73) {
             v.text ? Mat_VarCreate(v.name.c_str(), MAT_C_CHAR, MAT_T_UINT8, 2, dims, text.data(), 0)
                    : Mat_VarCreate(v.name.c_str(), MAT_C_DOUBLE, MAT_T_DOUBLE, 2, dims, data.data(),
                                    0);
-        Mat_VarWrite(mat, var, MAT_COMPRESSION_NONE);
+        Mat_VarWrite(
+            mat, var,
+            version == MatVersion::V5Compressed ? MAT_COMPRESSION_ZLIB : MAT_COMPRESSION_NONE);
         Mat_VarFree(var);
     }
     Mat_Close(mat);

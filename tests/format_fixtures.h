@@ -48,8 +48,9 @@ struct MatVariable {
     std::vector<double> data;  // column by column
     bool text = false;         // a char array of `name` instead
 };
-// A .mat file, v5 or v7.3, written by matio; its bytes.
-std::string matFile(const std::vector<MatVariable>& variables, bool version73 = false);
+enum class MatVersion { V5, V5Compressed, V73 };
+// A .mat file written by matio; its bytes.
+std::string matFile(const std::vector<MatVariable>& variables, MatVersion version = MatVersion::V5);
 
 // A WAV file of `channels` interleaved: PCM of 16, 24 or 32 bits, or 32-bit
 // float (bits 0); values in full scale 1.0.

@@ -35,9 +35,10 @@ std::vector<MatVariable> lab() {
 }
 
 TEST(MatFormat, TimesChannelsByRateVariableRateTimeColumnOrTimeVector) {
-    for (const bool v73 : {false, true}) {
-        SCOPED_TRACE(v73);
-        const std::string file = fixtures::matFile(lab(), v73);
+    using fixtures::MatVersion;
+    for (const MatVersion version : {MatVersion::V5, MatVersion::V5Compressed, MatVersion::V73}) {
+        SCOPED_TRACE(static_cast<int>(version));
+        const std::string file = fixtures::matFile(lab(), version);
         EXPECT_EQ(kMat.sniff(file, "-").confidence, 100);
         // The matrix's first column steps evenly: its times.
         const Record matrix = fixtures::read(kMat, file, options("data"));
