@@ -6,6 +6,10 @@
 
 namespace korvex {
 
+// True where a rate variable's name says it holds the interval in seconds
+// ("dt", "interval", "Ts", ...), not the rate in Hz.
+bool namesAnInterval(std::string_view variable);
+
 class MatFormat final : public OptionedFormat {
   public:
     MatFormat() : OptionedFormat("mat", "MATLAB MAT files", {"*.mat"}) {}
@@ -13,9 +17,5 @@ class MatFormat final : public OptionedFormat {
     using OptionedFormat::read;
     Record read(const RecordInput&, const ReadOptions&, const FormatOptions&) const override;
 };
-
-// True where a rate variable's name says it holds the interval in seconds
-// ("dt", "interval", "Ts", ...), not the rate in Hz.
-bool namesAnInterval(std::string_view variable);
 
 }  // namespace korvex
