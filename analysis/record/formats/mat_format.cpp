@@ -69,11 +69,13 @@ double intervalFromVariable(const RecordInput& input, const MatFile& file,
 
 bool namesAnInterval(std::string_view variable) {
     const std::string n = lower(variable);
-    for (const char* word : {"dt", "interval", "delta", "period", "step", "ts"}) {
-        if (n == word || n.starts_with(std::string(word) + "_") ||
-            n.ends_with("_" + std::string(word))) {
-            return true;
-        }
+    const std::string_view name = n;
+    for (const std::string_view word : {"dt", "interval", "delta", "period", "step", "ts"}) {
+        const bool first =
+            name.starts_with(word) && (name.size() == word.size() || name[word.size()] == '_');
+        const bool last = name.ends_with(word) && name.size() > word.size() &&
+                          name[name.size() - word.size() - 1] == '_';
+        if (first || last) return true;
     }
     return false;
 }
