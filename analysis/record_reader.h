@@ -23,6 +23,11 @@ struct ReadOptions {
     RecordTimeUnit timeUnit = RecordTimeUnit::Seconds;
     std::optional<double> rateHz;  // required with timeColumn "none", refused otherwise
     unsigned threads = 0;          // 0: every core
+    // Formats of several segments, variables or unscaled values:
+    std::string segment;       // "" the first; a number from 1; or "all"
+    std::string rateVariable;  // a variable holding the rate (Hz) or interval (s)
+    double scale = 1.0;        // a factor on values stored without one
+    std::string unitLabel;     // the values' unit where the file does not say
 };
 
 // How far a time step may stray from the record's interval, as a fraction

@@ -2,6 +2,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "analysis/record/format_choice.h"
+#include "analysis/record/formats/lvm_format.h"
+#include "analysis/record/formats/mat_format.h"
+#include "analysis/record/formats/scope_csv_format.h"
+#include "analysis/record/formats/wav_format.h"
 #include "analysis/record/input_bytes.h"
 #include "analysis/record/record_format.h"
 #include "analysis/record/text/columns.h"
@@ -12,30 +17,6 @@ namespace korvex {
 namespace {
 
 const text::TextFormat textFormat;
-
-// The format whose sniff of the head is the most confident; the earlier
-// one in the list where two are as confident.
-const RecordFormat& formatFor(std::string_view head, const std::string& path) {
-    const RecordFormat* best = nullptr;
-    int confidence = 0;
-    for (const RecordFormat* f : recordFormats()) {
-        const Sniff s = f->sniff(head, path);
-        if (s.verdict == Sniff::Verdict::Mine && (best == nullptr || s.confidence > confidence)) {
-            best = f;
-            confidence = s.confidence;
-        }
-    }
-    if (best != nullptr) return *best;
-    std::string formats;
-    for (const RecordFormat* f : recordFormats())
-        formats += (formats.empty() ? "" : ", ") + std::string(f->title());
-    throw RecordError(RecordError::Kind::Input, path, 0, 0,
-                      "not a record korvex reads: its first line holds NUL bytes (binary data, or "
-                      "text in UTF-16); "
-                      "korvex "
-                      "reads " +
-                          formats);
-}
 
 Record readBy(const RecordFormat& format, std::string_view bytes, const std::string& source,
               const ReadOptions& options) {
@@ -48,7 +29,11 @@ Record readBy(const RecordFormat& format, std::string_view bytes, const std::str
 }  // namespace
 
 std::span<const RecordFormat* const> recordFormats() {
-    static const RecordFormat* const formats[] = {&textFormat};
+    static const LvmFormat lvm;
+    static const ScopeCsvFormat scopeCsv;
+    static const MatFormat mat;
+    static const WavFormat wav;
+    static const RecordFormat* const formats[] = {&textFormat, &lvm, &scopeCsv, &mat, &wav};
     return formats;
 }
 
@@ -56,7 +41,8 @@ Record readRecord(const std::string& path, const ReadOptions& options) {
     text::checkOptions(path, options);  // before reading what may be a large file
     InputBytes input(path);
     try {
-        const RecordFormat& format = formatFor(input.head(kSniffBytes), path);
+        const RecordFormat& format =
+            chooseRecordFormat(RecordInput{path, input.head(kSniffBytes)}, recordFormats());
         Record record = readBy(format, input.all(), path, options);
         input.checkUnchanged();
         return record;
@@ -67,7 +53,8 @@ Record readRecord(const std::string& path, const ReadOptions& options) {
 }
 
 Record parseRecord(std::string_view text, const std::string& source, const ReadOptions& options) {
-    return readBy(formatFor(text.substr(0, kSniffBytes), source), text, source, options);
+    return readBy(chooseRecordFormat(RecordInput{source, text}, recordFormats()), text, source,
+                  options);
 }
 
 namespace detail {
