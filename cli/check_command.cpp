@@ -5,6 +5,7 @@
 #include "analysis/check_json.h"
 #include "analysis/tolerance_check.h"
 #include "cli/output_files.h"
+#include "cli/progress.h"
 #include "cli/record_outputs.h"
 #include "pulse/number_text.h"
 
@@ -132,7 +133,9 @@ int runCheck(const CLI::App& app, const CheckArguments& a) {
     if (!readRecordReported(a.record.file, readOptions, record, status)) return status;
     CheckReport report;
     try {
-        report = checkRecord(record.channel().view(), pulse, settings);
+        CheckProgress progress;
+        const Progress line("checking", progress.done, progress.total);
+        report = checkRecord(record.channel().view(), pulse, settings, 0, &progress);
     } catch (const CheckError& e) {
         throw UsageError(optionOf(e.field(), a.record.file), e.what());
     } catch (const SrsSettingError& e) {
@@ -155,7 +158,8 @@ int runCheck(const CLI::App& app, const CheckArguments& a) {
             sink.write(text.data(), text.size());
         });
     }
-    std::cerr << "korvex-cli: " << checkVerdict(report) << '\n';
+    const auto option = [&](CheckField field) { return optionOf(field, a.record.file); };
+    std::cerr << "korvex-cli: " << checkVerdict(report, option) << '\n';
     if (!ok) return kExitNotWritten;
     return report.pass ? kExitDone : kExitCheckFailed;
 }
