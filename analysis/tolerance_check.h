@@ -92,8 +92,10 @@ NominalRange nominalRange(const CheckPulse& pulse, double from, double to);
 // cost of k is sum(m^2) + sum_j n_j (n_j - 2 m_{k+j}), the last sum added in
 // order of j. Every computes that for every k; Fast finds the same k and the
 // same cost from an FFT cross-correlation (analysis/check/alignment.cpp
-// says why). `opposite*` is the same search for the nominal of the other
-// sign. Throws CheckError.
+// says why). `opposite*` is the search for the nominal of the other sign
+// (Fast: the start of the largest computed correlation with it, costed
+// exactly). The residuals are the sums of squares of the record less the
+// nominal under the pulse alone. Throws CheckError.
 enum class AlignSearch { Fast, Every };
 struct Alignment {
     std::size_t index = 0;
@@ -101,6 +103,7 @@ struct Alignment {
     std::size_t evaluated = 0;  // starts whose cost was summed sample by sample
     std::size_t oppositeIndex = 0;
     double oppositeCost = 0.0;
+    double residual = 0.0, oppositeResidual = 0.0;
 };
 
 // How far a long check has come, for a progress line: `done` grows towards
@@ -151,10 +154,10 @@ struct SpectrumResult {
 // window around the best start does not fit in the record.
 enum class CheckReason { None, WindowBeforeOutside, WindowAfterOutside };
 
-// The opposite sign's cost under this share of the own sign's: the record
-// looks inverted. This program's own judgement of "far better", not a
-// standard's number.
-inline constexpr double kInvertedCostShare = 0.25;
+// The opposite sign's residual under the pulse below this share of the own
+// sign's: the record looks inverted. This program's own judgement of "far
+// better", not a standard's number.
+inline constexpr double kInvertedResidualShare = 0.25;
 
 struct CheckReport {
     bool pass = false;

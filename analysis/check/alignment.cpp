@@ -44,6 +44,15 @@ double exactScore(const double* m, const std::vector<double>& n, double sign) {
     return sum;
 }
 
+double residual(const double* m, const std::vector<double>& n, double sign) {
+    double sum = 0.0;
+    for (std::size_t j = 0; j < n.size(); ++j) {
+        const double d = m[j] - sign * n[j];
+        sum += d * d;
+    }
+    return sum;
+}
+
 struct Best {
     std::size_t index = 0;
     double score = std::numeric_limits<double>::infinity();
@@ -68,7 +77,7 @@ std::size_t exactBudget(std::size_t n, std::size_t l) {
 }
 
 Best fastStart(std::span<const double> m, const std::vector<double>& n, double sign,
-               const Correlation& c, std::size_t& evaluated) {
+               const Correlation& c, std::size_t budget, std::size_t& evaluated) {
     constexpr double u = std::numeric_limits<double>::epsilon() / 2;
     double nn = 0.0;
     for (double v : n) nn += v * v;
@@ -102,11 +111,12 @@ Best fastStart(std::span<const double> m, const std::vector<double>& n, double s
             contenders.push_back(k);
         }
     }
-    const std::size_t budget = exactBudget(m.size(), l);
     if (contenders.size() > budget) {
-        std::stable_sort(contenders.begin(), contenders.end(), [&](std::size_t a, std::size_t b) {
-            return sign * c.value[a] > sign * c.value[b];
-        });
+        std::partial_sort(contenders.begin(), contenders.begin() + budget, contenders.end(),
+                          [&](std::size_t a, std::size_t b) {
+                              const double x = sign * c.value[a], y = sign * c.value[b];
+                              return x > y || (x == y && a < b);
+                          });
         contenders.resize(budget);
     }
     Best best;
@@ -146,13 +156,18 @@ Alignment alignPulse(const RecordView& record, const CheckPulse& pulse,
         a.evaluated = record.size() - n.size() + 1;
     } else {
         const Correlation c = correlate(record.values, n, threads, progress);
-        own = fastStart(record.values, n, 1.0, c, a.evaluated);
-        opposite = fastStart(record.values, n, -1.0, c, a.evaluated);
+        own =
+            fastStart(record.values, n, 1.0, c, exactBudget(record.size(), n.size()), a.evaluated);
+        // The other sign only tells whether the record looks inverted: its
+        // contender of largest c' will do.
+        opposite = fastStart(record.values, n, -1.0, c, 1, a.evaluated);
     }
     a.index = own.index;
     a.cost = total + own.score;
     a.oppositeIndex = opposite.index;
     a.oppositeCost = total + opposite.score;
+    a.residual = residual(record.values.data() + a.index, n, 1.0);
+    a.oppositeResidual = residual(record.values.data() + a.oppositeIndex, n, -1.0);
     return a;
 }
 

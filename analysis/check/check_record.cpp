@@ -27,7 +27,7 @@ CheckReport checkRecord(const RecordView& record, const CheckPulse& pulse,
     } else if (rep.shortAfterS > 0) {
         rep.reason = CheckReason::WindowAfterOutside;
     }
-    rep.inverted = al.oppositeCost < kInvertedCostShare * al.cost;
+    rep.inverted = al.oppositeResidual < kInvertedResidualShare * al.residual;
 
     rep.band = judgeBand(record, tau, pulse, settings);
     rep.velocity = judgeVelocity(record, tau, pulse, settings);
