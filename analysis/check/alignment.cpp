@@ -26,6 +26,7 @@ namespace {
 // The nominal on the alignment's even steps, over [0, D] and its slack.
 std::vector<double> nominalSamples(const CheckPulse& p, double h) {
     std::vector<double> n;
+    n.reserve(static_cast<std::size_t>(std::max(0.0, std::ceil(p.durationS / h))) + 2);
     for (std::size_t j = 0;; ++j) {
         const double s = static_cast<double>(j) * h;
         if (!(s <= p.durationS + slack(p))) break;
@@ -89,26 +90,42 @@ Best fastStart(std::span<const double> m, const std::vector<double>& n, double s
         blockBound[b] =
             c.errorBound(b * c.blockOutputs, norm) + terms * (nn * 1.01 + 2 * norm * mb) / 2;
     }
-    const auto bound = [&](std::size_t k) { return blockBound[k / c.blockOutputs]; };
+    // Block by block, with each block's bound; most blocks cannot hold a
+    // contender at all.
+    const std::size_t blocks = blockBound.size(), outputs = c.value.size();
+    std::vector<double> blockMax(blocks, -std::numeric_limits<double>::infinity());
     double threshold = -std::numeric_limits<double>::infinity();
-    for (std::size_t k = 0; k < c.value.size(); ++k) {
-        threshold = std::max(threshold, sign * c.value[k] - bound(k));
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::size_t end = std::min(outputs, (b + 1) * c.blockOutputs);
+        double most = blockMax[b];
+        for (std::size_t k = b * c.blockOutputs; k < end; ++k) {
+            most = std::max(most, sign * c.value[k]);
+        }
+        blockMax[b] = most;
+        threshold = std::max(threshold, most - blockBound[b]);
     }
     // A start whose window holds only zeros has the sum of n_j^2 in order
     // for its exact sum, whatever the sign: of those only the first counts.
     // (A pulse padded with zeros ties on every zero stretch.)
     std::vector<std::size_t> contenders;
     const std::size_t l = n.size();
-    std::size_t firstSilent = c.value.size(), nonzero = 0;  // nonzero: in m[k, k + l)
-    for (std::size_t j = 0; j < l; ++j) nonzero += m[j] != 0.0;
-    for (std::size_t k = 0; k < c.value.size(); ++k) {
-        if (k > 0) nonzero += (m[k + l - 1] != 0.0) - (m[k - 1] != 0.0);
-        if (!(sign * c.value[k] + bound(k) >= threshold)) continue;
-        if (nonzero > 0) {
-            contenders.push_back(k);
-        } else if (firstSilent == c.value.size()) {
-            firstSilent = k;
-            contenders.push_back(k);
+    bool silentSeen = false;
+    std::size_t walked = 0, lastNonzero = 0;  // the last nonzero in m[0, walked), if any
+    bool anyNonzero = false;
+    for (std::size_t b = 0; b < blocks; ++b) {
+        if (!(blockMax[b] + blockBound[b] >= threshold)) continue;
+        const std::size_t end = std::min(outputs, (b + 1) * c.blockOutputs);
+        for (std::size_t k = b * c.blockOutputs; k < end; ++k) {
+            if (!(sign * c.value[k] + blockBound[b] >= threshold)) continue;
+            for (; walked < k + l; ++walked) {
+                if (m[walked] != 0.0) lastNonzero = walked, anyNonzero = true;
+            }
+            if (anyNonzero && lastNonzero >= k) {
+                contenders.push_back(k);
+            } else if (!silentSeen) {
+                silentSeen = true;
+                contenders.push_back(k);
+            }
         }
     }
     if (contenders.size() > budget) {

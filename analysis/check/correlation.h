@@ -21,8 +21,10 @@ struct Correlation {
     // `kernelNorm`: the transforms are each within 8 u log2 B of their
     // results' norm (a radix-2 FFT's error grows as u log2 B with a constant
     // under 6 for accurate twiddle factors; FFTW's are), which through the
-    // product and the inverse gives sqrt(B) (3 x 8 u log2 B + 2 u) ||m_b||
-    // ||kernel||; a little more for the norms' own rounding.
+    // product, the inverse and the division by B gives sqrt(B) (3 x 8 u
+    // log2 B + 4 u) ||m_b|| ||kernel||; a little more for the norms' own
+    // rounding. (B has no prime factor above 7; FFTW's codelets for 3, 5
+    // and 7 keep within the same constant.)
     double errorBound(std::size_t k, double kernelNorm) const;
 };
 

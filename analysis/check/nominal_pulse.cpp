@@ -21,8 +21,8 @@ double nominalAt(const CheckPulse& pulse, double s) {
 // points that fall inside it.
 NominalRange nominalRange(const CheckPulse& pulse, double from, double to) {
     const double D = pulse.durationS;
-    double lo = std::min(nominalAt(pulse, from), nominalAt(pulse, to));
-    double hi = std::max(nominalAt(pulse, from), nominalAt(pulse, to));
+    const double a = nominalAt(pulse, from), b = nominalAt(pulse, to);
+    double lo = std::min(a, b), hi = std::max(a, b);
     for (double u : {0.0, D / 2, D}) {
         if (u >= from && u <= to) {
             const double v = nominalAt(pulse, u);
