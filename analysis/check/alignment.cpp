@@ -155,14 +155,21 @@ Alignment alignPulse(const RecordView& record, const CheckPulse& pulse,
     validateInputs(pulse, settings);
     validateRecord(record);
     const double h = alignmentInterval(record);
-    const std::vector<double> n = nominalSamples(pulse, h);
-    if (n.size() > record.size()) {
-        throw CheckError(CheckField::Record,
-                         "the record is shorter than the pulse: it spans " +
-                             number(static_cast<double>(record.size() - 1) * h) + " s in " +
-                             count(record.size()) + " samples; the pulse lasts " +
-                             number(pulse.durationS) + " s");
+    if (!(h > 0.0 && h < kInf)) {
+        throw CheckError(CheckField::Record, "the record has one sample and no interval");
     }
+    const auto tooShort = [&] {
+        return CheckError(CheckField::Record,
+                          "the record is shorter than the pulse: it spans " +
+                              number(static_cast<double>(record.size() - 1) * h) + " s in " +
+                              count(record.size()) + " samples; the pulse lasts " +
+                              number(pulse.durationS) + " s");
+    };
+    // Refused before the nominal's samples are made: a pulse far longer
+    // than the record would not fit in memory.
+    if (pulse.durationS / h >= static_cast<double>(record.size())) throw tooShort();
+    const std::vector<double> n = nominalSamples(pulse, h);
+    if (n.size() > record.size()) throw tooShort();
     double total = 0.0;
     for (double x : record.values) total += x * x;
     Alignment a;
