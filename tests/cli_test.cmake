@@ -310,6 +310,24 @@ expect(check_own_pre_time 0 "^korvex-cli: PASS: band: all 320 samples inside, sm
 expect(pre_time_negative 2 "--pre-time: the pre-time must be a number of 0 or more" ${own_pulse}
        --pre-time -1 --output "${WORK}/bad.txt")
 
+# A test plan: the options given, saved, give the same report when read
+# back (the report carries the plan); an option still overrides the plan.
+expect(save_plan 0 "^korvex-cli: PASS: " check "${WORK}/shock_pre.txt" ${own_nominal} --band 0.25
+       --srs-tolerance -1.5,3 --srs-q 12 --save-plan "${WORK}/plan.json" --report "${WORK}/r1.json")
+expect(read_plan 0 "^korvex-cli: PASS: " check "${WORK}/shock_pre.txt" --plan "${WORK}/plan.json"
+       --report "${WORK}/r2.json")
+file(READ "${WORK}/r1.json" r1)
+file(READ "${WORK}/r2.json" r2)
+string(JSON plan_band GET "${r2}" plan tolerances band)
+if(NOT r1 STREQUAL r2 OR NOT plan_band EQUAL 0.25)
+  message(SEND_ERROR "read_plan: the report differs, or lacks the plan: ${r2}")
+endif()
+expect(plan_override 3 "^korvex-cli: FAIL: velocity change: " check "${WORK}/shock_pre.txt" --plan
+       "${WORK}/plan.json" --amplitude 40)
+file(WRITE "${WORK}/bad_plan.json" "{\"tolerances\": {\"bnad\": 0.1}}")
+expect(bad_plan 2 "^korvex-cli: --plan: ${WORK}/bad_plan.json: tolerances.bnad: is not a plan key"
+       check "${WORK}/shock_pre.txt" --plan "${WORK}/bad_plan.json")
+
 file(WRITE "${WORK}/bad.csv" "t,v\n0,1\n0.1,x\n")
 foreach(case "2;^korvex-cli: ${WORK}/bad.csv:3:5: [^\n]*not a number\n$;analyse;${WORK}/bad.csv;--summary"
              "1;^korvex-cli: cannot read ${WORK}/none.csv: No such file or directory\n$;analyse;${WORK}/none.csv;--summary"

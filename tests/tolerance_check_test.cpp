@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/check/test_plan.h"
 #include "analysis/tolerance_check.h"
 
 namespace korvex {
@@ -332,6 +333,45 @@ TEST(ToleranceCheck, SaysWhyItFails) {
         };
         if (r.reason == CheckReason::WindowBeforeOutside) {
             EXPECT_NE(checkVerdict(r, option).find("or set --window-before 0"), std::string::npos);
+        }
+    }
+}
+
+// A plan reads back as the plan written, every digit and the passed-through
+// conditioning kept; a plan with a wrong key or value is refused by name.
+TEST(ToleranceCheck, PlanRoundTrips) {
+    TestPlan plan;
+    plan.shape = PulseType::TerminalSawtooth;
+    plan.amplitude = -0.1 - 0.2;
+    plan.pulseDuration = 1e-300;
+    plan.unit = TimeUnit::Seconds;
+    plan.settings.band = 1.0 / 3;
+    plan.settings.spectrum = SpectrumTolerance{-1.5, 3};
+    plan.settings.srs.fromHz = 12.5;
+    plan.conditioning = R"({"high_pass_hz":2.0,"note":"later"})";
+    plan.channels = {"2", "z axis"};
+    const std::string text = testPlanJson(plan);
+    const TestPlan back = readTestPlan(text);
+    EXPECT_EQ(testPlanJson(back), text);
+    EXPECT_EQ(*back.amplitude, -0.1 - 0.2);
+    EXPECT_EQ(back.settings.band, 1.0 / 3);
+    EXPECT_FALSE(back.settings.srs.toHz.has_value());
+    EXPECT_FALSE(planPulse(readTestPlan("{}")).has_value());
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"[]", "must be an object"},
+        {R"({"nominal": {"amplitude": "5"}})", "nominal.amplitude: must be a number"},
+        {R"({"nominal": {"shape": "square"}})", "nominal.shape: must be half-sine or"},
+        {R"({"spectrum": {"q": 5}})", "spectrum.tolerance_db: must be"},
+        {R"({"channel": []})", "channel: is not a plan key"},
+        {"{", "not JSON"},
+    };
+    for (const auto& [json, says] : bad) {
+        try {
+            readTestPlan(json);
+            ADD_FAILURE() << json << ": accepted";
+        } catch (const TestPlanError& e) {
+            EXPECT_NE(std::string(e.what()).find(says), std::string::npos) << e.what();
         }
     }
 }

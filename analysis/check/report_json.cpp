@@ -7,7 +7,7 @@
 namespace korvex {
 
 std::string checkReportJson(const CheckReport& r, const std::string& source,
-                            const std::string& column) {
+                            const std::string& column, const TestPlan* plan) {
     const CheckSettings& s = r.settings;
     nlohmann::ordered_json settings = {
         {"band", s.band},
@@ -69,6 +69,7 @@ std::string checkReportJson(const CheckReport& r, const std::string& source,
                     {"worst_db", r.srs->worstDb},   {"level_db", r.srs->worstDb},
                     {"margin_db", r.srs->marginDb}, {"nearest_limit_db", r.srs->nearestLimitDb}};
     }
+    if (plan != nullptr) j["plan"] = nlohmann::ordered_json::parse(testPlanJson(*plan));
     return j.dump(2) + "\n";
 }
 
