@@ -90,7 +90,7 @@ NominalRange nominalRange(const CheckPulse& pulse, double from, double to);
 // spaced at the record's interval (a reader holds every step within 1 % of
 // it): the nominal's samples are n_j = nominal(j h), j = 0 .. L-1, and the
 // cost of k is sum(m^2) + sum_j n_j (n_j - 2 m_{k+j}), the last sum added in
-// order of j. Every computes that for every k; Fast finds the same k and the
+// one fixed order. Every computes that for every k; Fast finds the same k and the
 // same cost from an FFT cross-correlation (analysis/check/alignment.cpp
 // says why). `opposite*` is the search for the nominal of the other sign
 // (Fast: the start of the largest computed correlation with it, costed

@@ -4,7 +4,8 @@
 // Why the fast search finds the plain one's start and cost, bit for bit:
 // the cost of k is total + s(k), s(k) = sum_j n_j (n_j - 2 m_{k+j}) =
 // E - 2 c(k) with c the cross-correlation; both searches compute s(k) with
-// the same function, so only which k get that exact sum can differ. The FFT
+// the same function (in a fixed order), so only which k get that exact sum
+// can differ. The FFT
 // gives c(k) to within a bound f(k) (Correlation::errorBound), and the exact
 // sum is within 2 e(k) of E - 2 c(k), e(k) = (L + 2) u (|n|^2 + 2 |n| |m_b|)
 // / 2 (a sum of L products, each term within 2 u). With d = f + e and T the
@@ -36,13 +37,23 @@ std::vector<double> nominalSamples(const CheckPulse& p, double h) {
 }
 
 // s(k) for the nominal times `sign`: the one sum both searches use.
+// Four running sums, j mod 4, added at the end: a fixed order (the bound
+// on its rounding holds for any order), four times shorter a chain.
 double exactScore(const double* m, const std::vector<double>& n, double sign) {
-    double sum = 0.0;
-    for (std::size_t j = 0; j < n.size(); ++j) {
-        const double v = sign * n[j];
-        sum += v * (v - 2 * m[j]);
+    double s[4] = {0.0, 0.0, 0.0, 0.0};
+    const std::size_t l = n.size();
+    std::size_t j = 0;
+    for (; j + 4 <= l; j += 4) {
+        for (std::size_t q = 0; q < 4; ++q) {
+            const double v = sign * n[j + q];
+            s[q] += v * (v - 2 * m[j + q]);
+        }
     }
-    return sum;
+    for (; j < l; ++j) {
+        const double v = sign * n[j];
+        s[j % 4] += v * (v - 2 * m[j]);
+    }
+    return (s[0] + s[1]) + (s[2] + s[3]);
 }
 
 double residual(const double* m, const std::vector<double>& n, double sign) {
@@ -153,7 +164,7 @@ Alignment alignPulse(const RecordView& record, const CheckPulse& pulse,
                      CheckProgress* progress) {
     using namespace check;
     validateInputs(pulse, settings);
-    validateRecord(record);
+    const double total = validateRecord(record);
     const double h = alignmentInterval(record);
     if (!(h > 0.0 && h < kInf)) {
         throw CheckError(CheckField::Record, "the record has one sample and no interval");
@@ -170,8 +181,6 @@ Alignment alignPulse(const RecordView& record, const CheckPulse& pulse,
     if (pulse.durationS / h >= static_cast<double>(record.size())) throw tooShort();
     const std::vector<double> n = nominalSamples(pulse, h);
     if (n.size() > record.size()) throw tooShort();
-    double total = 0.0;
-    for (double x : record.values) total += x * x;
     Alignment a;
     Best own, opposite;
     if (search == AlignSearch::Every) {

@@ -43,9 +43,10 @@ struct Span {
 // The samples i with lo <= t_i - tau <= hi, to within the slack: [first, end).
 Span samplesIn(const RecordView& r, double tau, Window w);
 
-// Throw CheckError for inputs, or a record, the check cannot use.
+// Throw CheckError for inputs, or a record, the check cannot use; the
+// record's sum of squares, in order, when it can.
 void validateInputs(const CheckPulse& pulse, const CheckSettings& settings);
-void validateRecord(const RecordView& record);
+double validateRecord(const RecordView& record);
 
 double nominalVelocityChange(const CheckPulse& p);
 
@@ -62,7 +63,8 @@ namespace korvex::check {
 
 // The band over the monitoring window around tau (the part in the record),
 // and the velocity change over its own window.
-BandResult judgeBand(const RecordView& r, double tau, const CheckPulse& p, const CheckSettings& s);
+BandResult judgeBand(const RecordView& r, double tau, const CheckPulse& p, const CheckSettings& s,
+                     unsigned threads);
 VelocityResult judgeVelocity(const RecordView& r, double tau, const CheckPulse& p,
                              const CheckSettings& s);
 

@@ -61,7 +61,7 @@ void validateInputs(const CheckPulse& pulse, const CheckSettings& s) {
     }
 }
 
-void validateRecord(const RecordView& r) {
+double validateRecord(const RecordView& r) {
     const std::size_t n = r.size();
     if (n == 0) throw CheckError(CheckField::Record, "the record has no samples");
     if (r.time.empty()) {
@@ -97,6 +97,7 @@ void validateRecord(const RecordView& r) {
     if (!std::isfinite(sum)) {
         throw CheckError(CheckField::Record, "the record's values are too large to square and add");
     }
+    return sum;
 }
 
 }  // namespace korvex::check

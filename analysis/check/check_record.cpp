@@ -29,7 +29,7 @@ CheckReport checkRecord(const RecordView& record, const CheckPulse& pulse,
     }
     rep.inverted = al.oppositeResidual < kInvertedResidualShare * al.residual;
 
-    rep.band = judgeBand(record, tau, pulse, settings);
+    rep.band = judgeBand(record, tau, pulse, settings, threads);
     rep.velocity = judgeVelocity(record, tau, pulse, settings);
     if (settings.spectrum) {
         rep.srs = checkSpectrum(record, al.index, pulse, rep.settings, threads);
