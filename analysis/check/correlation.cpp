@@ -8,6 +8,8 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 
 #include "pulse/parallel.h"
 
@@ -28,7 +30,9 @@ using Buffer = std::unique_ptr<double[], FftwFree>;
 
 // Room for B reals, transformed in place into B / 2 + 1 complex numbers.
 Buffer buffer(std::size_t b) {
-    return Buffer(static_cast<double*>(fftw_malloc((b / 2 + 1) * 2 * sizeof(double))));
+    Buffer out(static_cast<double*>(fftw_malloc((b / 2 + 1) * 2 * sizeof(double))));
+    if (!out) throw std::bad_alloc();
+    return out;
 }
 fftw_complex* complexes(const Buffer& b) {
     return reinterpret_cast<fftw_complex*>(b.get());
@@ -37,10 +41,18 @@ fftw_complex* complexes(const Buffer& b) {
 struct Plans {
     fftw_plan forward = nullptr, inverse = nullptr;
     Plans(std::size_t b, const Buffer& buf) {
+        if (b > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
+            throw std::length_error("the record is too long for one transform");
+        }
         const std::lock_guard<std::mutex> lock(plannerMutex());
         const int n = static_cast<int>(b);
         forward = fftw_plan_dft_r2c_1d(n, buf.get(), complexes(buf), FFTW_ESTIMATE);
         inverse = fftw_plan_dft_c2r_1d(n, complexes(buf), buf.get(), FFTW_ESTIMATE);
+        if (forward == nullptr || inverse == nullptr) {
+            if (forward != nullptr) fftw_destroy_plan(forward);
+            if (inverse != nullptr) fftw_destroy_plan(inverse);
+            throw std::runtime_error("FFTW could not plan a transform of the record");
+        }
     }
     ~Plans() {
         const std::lock_guard<std::mutex> lock(plannerMutex());
