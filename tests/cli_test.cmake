@@ -289,7 +289,7 @@ set(own_pulse --unit s --amplitude 50 --pulse-duration 0.011 --total-duration 0.
     --sample-rate 10000)
 set(own_nominal --amplitude 50 --pulse-duration 11)
 expect(check_own_at_start 3
-       "^korvex-cli: FAIL: the record starts 4.4 ms too late for the window before the pulse \\(0.4 x 11 ms\\): record with a pre-trigger, or set --window-before 0\n$"
+       "^korvex-cli: FAIL: the record starts 4.4 ms too late for the window before the pulse \\(0.4 x 11 ms\\): record with a pre-trigger, or set --window-before 0 and --velocity-window-before 0\n$"
        check "${WORK}/shock.txt" ${own_nominal})
 string(JSON reason GET "${last_stdout}" reason)
 string(JSON offset GET "${last_stdout}" offset_s)

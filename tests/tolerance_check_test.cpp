@@ -304,7 +304,7 @@ TEST(ToleranceCheck, SaysWhyItFails) {
     const Case cases[] = {
         {"at the start", 400, 0, 1.0, CheckReason::WindowBeforeOutside, false,
          "FAIL: the record starts 4.4 ms too late for the window before the pulse (0.4 x 11 ms): "
-         "record with a pre-trigger, or set the window before 0"},
+         "record with a pre-trigger, or set the window before 0 and the velocity window before 0"},
         {"1 ms in", 400, 10, 1.0, CheckReason::WindowBeforeOutside, false,
          "FAIL: the record starts 3.4 ms too late"},
         {"ends early", 200, 60, 1.0, CheckReason::WindowAfterOutside, false,

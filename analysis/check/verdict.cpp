@@ -14,6 +14,8 @@ std::string plainName(CheckField field) {
             return "the window before";
         case CheckField::WindowAfter:
             return "the window after";
+        case CheckField::VelocityBefore:
+            return "the velocity window before";
         default:
             return "the setting";
     }
@@ -30,7 +32,10 @@ std::string reasonWords(const CheckReport& r, const SettingName& name) {
         return "the record starts " + duration(r.shortBeforeS) +
                " too late for the window before the pulse (" + number(r.settings.windowBefore) +
                " x " + duration(D) + "): record with a pre-trigger, or set " +
-               name(CheckField::WindowBefore) + " 0";
+               name(CheckField::WindowBefore) + " 0" +
+               // The velocity window may not reach beyond the monitoring one.
+               (r.settings.velocityBefore > 0 ? " and " + name(CheckField::VelocityBefore) + " 0"
+                                              : std::string());
     }
     return "the record ends " + duration(r.shortAfterS) +
            " too early for the window after the pulse (" + number(r.settings.windowAfter) + " x " +
