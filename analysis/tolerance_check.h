@@ -107,10 +107,8 @@ struct Alignment {
 };
 
 // How far a long check has come, for a progress line: `done` grows towards
-// `total` (both set by the check).
-struct CheckProgress {
-    std::atomic<std::uint64_t> done{0}, total{0};
-};
+// `total`, set by each stage in turn (the alignment, then each spectrum).
+using CheckProgress = SrsProgress;
 
 Alignment alignPulse(const RecordView& record, const CheckPulse& pulse,
                      const CheckSettings& settings = {}, AlignSearch search = AlignSearch::Fast,

@@ -55,7 +55,7 @@ double nominalVelocityChange(const CheckPulse& p);
 double alignmentInterval(const RecordView& r);
 
 SpectrumResult checkSpectrum(const RecordView& r, std::size_t start, const CheckPulse& p,
-                             CheckSettings& s, unsigned threads);
+                             CheckSettings& s, unsigned threads, CheckProgress* progress);
 
 }  // namespace korvex::check
 

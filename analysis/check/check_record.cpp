@@ -32,7 +32,7 @@ CheckReport checkRecord(const RecordView& record, const CheckPulse& pulse,
     rep.band = judgeBand(record, tau, pulse, settings, threads);
     rep.velocity = judgeVelocity(record, tau, pulse, settings);
     if (settings.spectrum) {
-        rep.srs = checkSpectrum(record, al.index, pulse, rep.settings, threads);
+        rep.srs = checkSpectrum(record, al.index, pulse, rep.settings, threads, progress);
     }
     rep.pass = rep.reason == CheckReason::None && rep.band.pass && rep.velocity.pass &&
                (!rep.srs || rep.srs->pass);

@@ -7,7 +7,7 @@
 namespace korvex::check {
 
 SpectrumResult checkSpectrum(const RecordView& r, std::size_t start, const CheckPulse& p,
-                             CheckSettings& s, unsigned threads) {
+                             CheckSettings& s, unsigned threads, CheckProgress* progress) {
     if (!(r.intervalS > 0.0 && r.intervalS < kInf)) {
         throw CheckError(CheckField::Record,
                          "the spectrum needs the record's sample interval, which it does not give");
@@ -20,8 +20,12 @@ SpectrumResult checkSpectrum(const RecordView& r, std::size_t start, const Check
     std::vector<double> nominal(r.size());
     const double tau = r.timeAt(start);
     for (std::size_t i = 0; i < nominal.size(); ++i) nominal[i] = nominalAt(p, r.timeAt(i) - tau);
-    const std::vector<SrsPoint> got = computeShockSpectrum(r.values, plan, threads);
-    const std::vector<SrsPoint> want = computeShockSpectrum(nominal, plan, threads);
+    if (progress != nullptr) progress->done = 0;
+    const std::vector<SrsPoint> got =
+        computeShockSpectrum(r.values, plan, threads, nullptr, progress);
+    if (progress != nullptr) progress->done = 0;
+    const std::vector<SrsPoint> want =
+        computeShockSpectrum(nominal, plan, threads, nullptr, progress);
 
     SpectrumResult out;
     out.pass = true;
