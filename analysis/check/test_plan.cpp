@@ -64,6 +64,13 @@ std::string text(const Json& object, const std::string& where, const char* key,
 }  // namespace
 
 std::string testPlanJson(const TestPlan& p) {
+    Json conditioning;
+    try {
+        conditioning = Json::parse(p.conditioning);
+    } catch (const Json::parse_error&) {
+        conditioning = nullptr;
+    }
+    if (!conditioning.is_object()) throw TestPlanError("conditioning", "must be a JSON object");
     Json tolerances = Json::object();
     for (const Tolerance& t : kTolerances) tolerances[t.key] = p.settings.*t.value;
     Json spectrum = nullptr;
@@ -83,7 +90,7 @@ std::string testPlanJson(const TestPlan& p) {
           {"unit", p.unit == TimeUnit::Seconds ? "s" : "ms"}}},
         {"tolerances", tolerances},
         {"spectrum", spectrum},
-        {"conditioning", Json::parse(p.conditioning)},
+        {"conditioning", conditioning},
         {"channels", p.channels},
     };
     return j.dump(2) + "\n";

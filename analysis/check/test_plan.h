@@ -40,7 +40,8 @@ class TestPlanError : public std::invalid_argument {
 };
 
 // Every value, each number the shortest text that reads back as the same
-// double, so that reading what was written gives the same plan.
+// double, so that reading what was written gives the same plan. Throws
+// TestPlanError when `conditioning` is not the text of a JSON object.
 std::string testPlanJson(const TestPlan& plan);
 
 // A missing key keeps its default; an unknown one is refused (a misspelt
