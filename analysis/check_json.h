@@ -4,13 +4,16 @@
 
 #include <string>
 
+#include "analysis/check/test_plan.h"
 #include "analysis/tolerance_check.h"
 
 namespace korvex {
 
-// pass, offset_s, band, velocity_change, srs (or null), settings, and what
-// was checked: `source` and `column` name the record.
+// pass, offset_s, reason (or null), window_short_by_s, inverted, alignment,
+// band, velocity_change, srs (or null), settings, and what was checked:
+// `source` and `column` name the record, and `plan`, when given, is carried
+// as "plan". Written by analysis/check/report_json.cpp.
 std::string checkReportJson(const CheckReport& report, const std::string& source,
-                            const std::string& column);
+                            const std::string& column, const TestPlan* plan = nullptr);
 
 }  // namespace korvex

@@ -4,7 +4,10 @@
 // shock response spectrum stays within a range of decibels of the pulse's.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -81,24 +84,38 @@ struct NominalRange {
 };
 NominalRange nominalRange(const CheckPulse& pulse, double from, double to);
 
-// The pulse start: the sample k that minimises the sum of squares of the
-// record less the nominal started at t_k, the earliest k on ties, among the
-// k whose monitoring window lies inside the record. The sum is computed as
-// (all m^2 - the m^2 of the samples under the pulse) + the squares under the
-// pulse; both searches compute it so, bit for bit, and so find the same k.
-// Pruned evaluates the squares under the pulse only where the first part
-// alone does not already exceed the best sum found; Every evaluates them for
-// every k. Throws CheckError.
-enum class AlignSearch { Pruned, Every };
+// The pulse start: the sample k, with the whole pulse inside the record,
+// that minimises the sum of squares of the record less the nominal started
+// there, the earliest k on ties. The alignment takes the samples as evenly
+// spaced at the record's interval (a reader holds every step within 1 % of
+// it): the nominal's samples are n_j = nominal(j h), j = 0 .. L-1, and the
+// cost of k is sum(m^2) + sum_j n_j (n_j - 2 m_{k+j}), the last sum added in
+// one fixed order. Every computes that for every k; Fast finds the same k and the
+// same cost from an FFT cross-correlation (analysis/check/alignment.cpp
+// says why). `opposite*` is the search for the nominal of the other sign
+// (Fast: the start of the largest computed correlation with it, costed
+// exactly). The residuals are the sums of squares of the record less the
+// nominal under the pulse alone. Throws CheckError.
+enum class AlignSearch { Fast, Every };
 struct Alignment {
     std::size_t index = 0;
     double cost = 0.0;
-    std::size_t evaluated = 0;  // starts whose squares under the pulse were summed
+    std::size_t evaluated = 0;  // starts whose cost was summed sample by sample
+    std::size_t oppositeIndex = 0;
+    double oppositeCost = 0.0;
+    double residual = 0.0, oppositeResidual = 0.0;
 };
-Alignment alignPulse(const RecordView& record, const CheckPulse& pulse,
-                     const CheckSettings& settings = {}, AlignSearch search = AlignSearch::Pruned,
-                     unsigned threads = 0);
 
+// How far a long check has come, for a progress line: `done` grows towards
+// `total`, set by each stage in turn (the alignment, then each spectrum).
+using CheckProgress = SrsProgress;
+
+Alignment alignPulse(const RecordView& record, const CheckPulse& pulse,
+                     const CheckSettings& settings = {}, AlignSearch search = AlignSearch::Fast,
+                     unsigned threads = 0, CheckProgress* progress = nullptr);
+
+// A margin is always how far inside its nearest limit a value is (negative
+// beyond it): for the band, a fraction of |A|; for the spectrum, in dB.
 struct BandResult {
     bool pass = false;
     std::size_t samplesChecked = 0;
@@ -122,11 +139,23 @@ struct VelocityResult {
 
 struct SpectrumResult {
     bool pass = false;
-    // The frequency whose level is closest to a limit, or furthest beyond
-    // one: 20 log10(record / nominal) of the maximax spectra.
+    // The frequency of the smallest margin: worstDb is the level there,
+    // 20 log10(record / nominal) of the maximax spectra; marginDb how far
+    // inside the nearer limit, nearestLimitDb, that level is.
     double worstFrequencyHz = 0.0;
     double worstDb = 0.0;
+    double marginDb = 0.0;
+    double nearestLimitDb = 0.0;
 };
+
+// Why a record could not be judged where its pulse is: the monitoring
+// window around the best start does not fit in the record.
+enum class CheckReason { None, WindowBeforeOutside, WindowAfterOutside };
+
+// The opposite sign's residual under the pulse below this share of the own
+// sign's: the record looks inverted. This program's own judgement of "far
+// better", not a standard's number.
+inline constexpr double kInvertedResidualShare = 0.25;
 
 struct CheckReport {
     bool pass = false;
@@ -135,6 +164,13 @@ struct CheckReport {
     BandResult band;
     VelocityResult velocity;
     std::optional<SpectrumResult> srs;
+    // Not None: the window does not fit around the pulse, by these seconds;
+    // the band and the velocity change are then of the part in the record,
+    // and the check does not pass.
+    CheckReason reason = CheckReason::None;
+    double shortBeforeS = 0.0, shortAfterS = 0.0;
+    bool inverted = false;  // matches far better with the opposite sign
+    Alignment alignment;
     CheckPulse pulse;
     CheckSettings settings;  // as used: the spectrum's range filled in
 };
@@ -143,7 +179,8 @@ struct CheckReport {
 // SrsSettingError for spectrum settings that cannot be used. `threads` 0
 // uses every core.
 CheckReport checkRecord(const RecordView& record, const CheckPulse& pulse,
-                        const CheckSettings& settings = {}, unsigned threads = 0);
+                        const CheckSettings& settings = {}, unsigned threads = 0,
+                        CheckProgress* progress = nullptr);
 
 // One line per sample in the monitoring window of a report on `record`.
 struct BandRow {
@@ -159,7 +196,13 @@ std::vector<BandRow> bandRows(const RecordView& record, const CheckReport& repor
 // as the same double.
 void appendBandRow(std::string& out, const BandRow& row);
 
-// One line: PASS or FAIL, the first failing criterion and its worst point.
-std::string checkVerdict(const CheckReport& report);
+// One line: PASS or FAIL, the first failing criterion and its worst point,
+// and a note when the record looks inverted. `settingName` names a setting
+// in the caller's words (korvex-cli: its option); by default in plain words.
+using SettingName = std::function<std::string(CheckField)>;
+std::string checkVerdict(const CheckReport& report, const SettingName& settingName = {});
+
+// The report's reason as a code for files ("" for None).
+const char* checkReasonCode(CheckReason reason);
 
 }  // namespace korvex

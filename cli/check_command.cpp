@@ -1,10 +1,13 @@
 #include "cli/check_command.h"
 
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "analysis/check_json.h"
 #include "analysis/tolerance_check.h"
 #include "cli/output_files.h"
+#include "cli/progress.h"
 #include "cli/record_outputs.h"
 #include "pulse/number_text.h"
 
@@ -83,6 +86,53 @@ SpectrumTolerance spectrumTolerance(const std::string& text) {
     return t;
 }
 
+// The plan file's text; false (reported, `status` set) when it cannot be
+// read.
+bool readPlanFile(const std::string& path, TestPlan& plan, int& status) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    if (!in || in.bad()) {
+        std::cerr << "korvex-cli: cannot read " << path << ": no such file or not readable\n";
+        status = kExitNotWritten;
+        return false;
+    }
+    try {
+        plan = readTestPlan(text.str());
+    } catch (const TestPlanError& e) {
+        throw UsageError("--plan", path + ": " + e.what());
+    }
+    return true;
+}
+
+// The plan of --plan with every option given laid over it.
+void applyOptions(const CLI::App& app, const CheckArguments& a, TestPlan& plan) {
+    if (app.count("--shape") > 0) {
+        plan.shape =
+            a.shape == "terminal-sawtooth" ? PulseType::TerminalSawtooth : PulseType::HalfSine;
+    }
+    if (app.count("--unit") > 0) {
+        plan.unit = a.unit == "s" ? TimeUnit::Seconds : TimeUnit::Milliseconds;
+    }
+    if (app.count("--amplitude") > 0) plan.amplitude = numberOption("--amplitude", a.amplitude);
+    if (app.count("--pulse-duration") > 0) {
+        plan.pulseDuration = numberOption("--pulse-duration", a.pulseDuration);
+    }
+    for (const Setting& s : kSettings) {
+        if (app.count(s.name) > 0) plan.settings.*s.value = numberOption(s.name, a.*s.text);
+    }
+    if (app.count("--srs-tolerance") > 0) {
+        plan.settings.spectrum = spectrumTolerance(a.srsTolerance);
+        const SrsSettings given = a.srsOptions.settings(app);
+        SrsSettings& srs = plan.settings.srs;
+        if (app.count("--srs-q") > 0) srs.q = given.q;
+        if (app.count("--srs-from") > 0) srs.fromHz = given.fromHz;
+        if (app.count("--srs-to") > 0) srs.toHz = given.toHz;
+        if (app.count("--srs-per-octave") > 0) srs.perOctave = given.perOctave;
+    }
+    if (app.count("--column") > 0) plan.channels = {a.record.column};
+}
+
 }  // namespace
 
 void CheckArguments::add(CLI::App& app) {
@@ -99,47 +149,54 @@ void CheckArguments::add(CLI::App& app) {
             ->type_name("LOW,HIGH")
             ->option_text("LOW,HIGH");
     srsOptions.add(app, srs);
+    app.add_option("--plan", plan,
+                   "Test plan (JSON): nominal, tolerances, spectrum, channels; options given "
+                   "override it")
+        ->type_name("FILE")
+        ->option_text("FILE");
+    addOutputOption(app, "--save-plan", savePlan,
+                    "Write the plan of the options given (and --plan) as JSON, to FILE or -");
     addOutputOption(app, "--report", report, "The report as JSON, to FILE or - (default -)");
     addOutputOption(app, "--band-out", bandOut,
                     "Nominal and limits per sample of the window as a table, to FILE or -");
 }
 
 int runCheck(const CLI::App& app, const CheckArguments& a) {
-    const ReadOptions readOptions = a.record.validate(app);
-    CheckPulse pulse;
-    pulse.shape =
-        a.shape == "terminal-sawtooth" ? PulseType::TerminalSawtooth : PulseType::HalfSine;
-    for (const char* name : {"--amplitude", "--pulse-duration"}) {
-        if (app.count(name) == 0) throw UsageError::required(name);
+    ReadOptions readOptions = a.record.validate(app);
+    int status = kExitDone;
+    TestPlan plan;
+    if (!a.plan.empty() && !readPlanFile(a.plan, plan, status)) return status;
+    applyOptions(app, a, plan);
+    if (!plan.amplitude) throw UsageError::required("--amplitude");
+    if (!plan.pulseDuration) throw UsageError::required("--pulse-duration");
+    if (app.count("--column") == 0 && !plan.channels.empty()) {
+        readOptions.valueColumn = plan.channels.front();
     }
-    pulse.amplitude = numberOption("--amplitude", a.amplitude);
-    pulse.durationS =
-        numberOption("--pulse-duration", a.pulseDuration) * (a.unit == "s" ? 1.0 : 0.001);
-    CheckSettings settings;
-    for (const Setting& s : kSettings) {
-        if (app.count(s.name) > 0) settings.*s.value = numberOption(s.name, a.*s.text);
-    }
-    if (app.count("--srs-tolerance") > 0) {
-        settings.spectrum = spectrumTolerance(a.srsTolerance);
-        settings.srs = a.srsOptions.settings(app);
-    }
+    const CheckPulse pulse = *planPulse(plan);
+    const CheckSettings& settings = plan.settings;
     requireDistinctOutputs({{"FILE", a.record.file == "-" ? "" : a.record.file},
                             {"--report", a.report},
-                            {"--band-out", a.bandOut}});
+                            {"--band-out", a.bandOut},
+                            {"--save-plan", a.savePlan}});
+    if (!a.savePlan.empty() && !writeText(a.savePlan, testPlanJson(plan))) {
+        return kExitNotWritten;
+    }
 
     Record record;
-    int status = kExitDone;
     if (!readRecordReported(a.record.file, readOptions, record, status)) return status;
     CheckReport report;
     try {
-        report = checkRecord(record.channel().view(), pulse, settings);
+        CheckProgress progress;
+        const Progress line("checking", progress.done, progress.total);
+        report = checkRecord(record.channel().view(), pulse, settings, 0, &progress);
     } catch (const CheckError& e) {
         throw UsageError(optionOf(e.field(), a.record.file), e.what());
     } catch (const SrsSettingError& e) {
         throw UsageError(SrsOptions::optionOf(e.setting(), a.record.file), e.what());
     }
 
-    bool ok = writeText(a.report, checkReportJson(report, record.source, record.channel().name));
+    bool ok =
+        writeText(a.report, checkReportJson(report, record.source, record.channel().name, &plan));
     if (!a.bandOut.empty()) {
         ok &= writeOutput(a.bandOut, [&](OutputSink& sink) {
             std::string text =
@@ -155,7 +212,8 @@ int runCheck(const CLI::App& app, const CheckArguments& a) {
             sink.write(text.data(), text.size());
         });
     }
-    std::cerr << "korvex-cli: " << checkVerdict(report) << '\n';
+    const auto option = [&](CheckField field) { return optionOf(field, a.record.file); };
+    std::cerr << "korvex-cli: " << checkVerdict(report, option) << '\n';
     if (!ok) return kExitNotWritten;
     return report.pass ? kExitDone : kExitCheckFailed;
 }

@@ -17,7 +17,7 @@ struct CheckArguments {
     std::string band, timeTolerance, windowBefore, windowAfter;
     std::string velocityTolerance, velocityBefore, velocityAfter, srsTolerance;
     SrsOptions srsOptions;
-    std::string report = "-", bandOut;
+    std::string report = "-", bandOut, plan, savePlan;
     void add(CLI::App& app);
 };
 

@@ -12,6 +12,7 @@
 #include "cli/output_files.h"
 #include "pulse/compensation.h"
 #include "pulse/input_notes.h"
+#include "pulse/pre_time.h"
 #include "pulse/pulse_messages.h"
 #include "pulse/pulse_series.h"
 #include "pulse/time_history.h"
@@ -24,6 +25,7 @@ struct GenerateOptions {
     PulseParameters params;
     std::string shape, unit;
     std::optional<double> compensation;
+    int preSamples = 0;  // zeros before the pulse
     std::string output;
     RecordOutputs outputs;
 };
@@ -55,6 +57,13 @@ GenerateOptions validate(const CLI::App& app, const GenerateArguments& a) {
                 "the ratio must be greater than 0 and at most 1, got " + a.compensation);
         }
         o.compensation = p;
+    }
+    if (app.count("--pre-time") > 0) {
+        std::string why;
+        const std::optional<int> pre =
+            preTimeSamples(o.params, numberOption("--pre-time", a.preTime), &why);
+        if (!pre) throw UsageError("--pre-time", why);
+        o.preSamples = *pre;
     }
     o.outputs = validateOutputs(app, a.outputs);
     o.output = a.output;
@@ -112,10 +121,11 @@ std::string summaryJson(const PulseFigures& f, const GenerateOptions& o,
             {"post_peak", compensation->postPeak},
             {"main_pulse_start_s",
              record.timeAt(static_cast<std::size_t>(std::min<std::int64_t>(
-                 compensation->mainStart, f.samples > 0 ? f.samples - 1 : 0)))},
+                 compensation->mainStart + o.preSamples, f.samples > 0 ? f.samples - 1 : 0)))},
             {"ends_at_rest", compensation->endsAtRest},
         };
     }
+    if (o.preSamples > 0) j["pre_time_s"] = record.timeAt(static_cast<std::size_t>(o.preSamples));
     addMotionSummary(j, computeMotion(record.values, record.intervalS), o.outputs.motion);
     return j.dump(2) + "\n";
 }
@@ -134,6 +144,9 @@ void GenerateArguments::add(CLI::App& app) {
     addNumberOption(app, "--compensation", compensation,
                     "Shaker compensation: half-sines of ratio P (0 < P <= 1) of the peak before "
                     "and after, to end at rest and in place");
+    addNumberOption(app, "--pre-time", preTime,
+                    "Zeros before the pulse (or its compensation's pre-pulse), in the unit, as a "
+                    "recorder's pre-trigger keeps (default 0)");
     addOutputOption(app, "--output", output,
                     "Time-history file to write, or - for standard output");
     outputs.add(app, "the pulse");
@@ -165,6 +178,9 @@ int runGenerate(const CLI::App& app, const GenerateArguments& arguments) {
 
     // The time history is computed as it is written; the figures, the
     // spectrum and the motion need the whole series at once.
+    const SamplePlan samplePlan =
+        compensation ? SamplePlan{compensation->dt, compensation->count, compensation->cut}
+                     : planSamples(params);
     const bool whole =
         !o.outputs.summary.empty() || !o.outputs.srs.empty() || !o.outputs.motion.motion.empty();
     if (whole) {
@@ -173,6 +189,7 @@ int runGenerate(const CLI::App& app, const GenerateArguments& arguments) {
         } else {
             computePulseSeries(params);
         }
+        padSeries(pulseSeries, o.preSamples, samplePlan, params.timeUnit);
     }
     const auto count = static_cast<std::size_t>(std::max(0, pulseSeries.count));
     const RecordView record{std::span<const double>(pulseSeries.time.data(), count),
@@ -182,11 +199,19 @@ int runGenerate(const CLI::App& app, const GenerateArguments& arguments) {
     bool ok = true;
     if (!o.output.empty()) {
         ok &= writeOutput(o.output, [&](OutputSink& sink) {
-            if (!compensation) return writePulseTimeHistory(sink, params);
-            writeSampledTimeHistory(
-                sink, compensation->count, [&](int first, int end, double* t, double* a) {
+            if (!compensation && o.preSamples == 0) return writePulseTimeHistory(sink, params);
+            const SampleSource inner = [&](int first, int end, double* t, double* a) {
+                if (compensation) {
                     computeCompensatedSamples(params, *compensation, first, end, t, a);
-                });
+                } else {
+                    computePulseSamples(params, samplePlan, first, end, t, a);
+                }
+            };
+            writeSampledTimeHistory(sink, paddedCount(o.preSamples, samplePlan.count),
+                                    [&](int first, int end, double* t, double* a) {
+                                        paddedSamples(inner, o.preSamples, samplePlan,
+                                                      params.timeUnit, first, end, t, a);
+                                    });
         });
     }
     if (!o.outputs.summary.empty()) {

@@ -17,6 +17,7 @@ struct GenerateArguments {
     std::string shape = "half-sine";
     std::string unit = "ms";
     std::string amplitude, pulseDuration, totalDuration, sampleRate, compensation, output;
+    std::string preTime;
     RecordOutputArguments outputs;
 
     void add(CLI::App& app);

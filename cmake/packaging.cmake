@@ -22,9 +22,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The korvex developers <maintainers@korvex.org>")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)  # dependencies from the binaries themselves
-# The readers of .mat (matio, built with HDF5 for v7.3) and WAV files;
-# named too so that the package says so before the binaries link them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmatio11, libsndfile1")
+# The readers of .mat (matio, built with HDF5 for v7.3) and WAV files and
+# the check's alignment (FFTW 3), named too so that the package says so
+# even where shlibdeps misses one.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmatio11, libsndfile1, libfftw3-double3")
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 include(CPack)

@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config clang-format
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev libcli11-dev nlohmann-json3-dev
-  libfast-float-dev libmatio-dev libsndfile1-dev
+  libfast-float-dev libmatio-dev libsndfile1-dev libfftw3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-wayland fonts-dejavu-core
   locales xvfb xauth python3-numpy python3-scipy python3-pandas help2man

@@ -281,6 +281,53 @@ list(LENGTH band_rows band_count)
 if(NOT pass STREQUAL "OFF" OR NOT band_count EQUAL 320)
   message(SEND_ERROR "check_fail: pass ${pass}, ${band_count} band rows")
 endif()
+# korvex's own pulse starts at its first sample: the check says the window
+# before it does not fit (never aligning the nominal elsewhere); with a
+# pre-time as long as that window the same pulse passes its own check, and a
+# pre-time of 0 writes today's bytes.
+set(own_pulse --unit s --amplitude 50 --pulse-duration 0.011 --total-duration 0.04
+    --sample-rate 10000)
+set(own_nominal --amplitude 50 --pulse-duration 11)
+expect(check_own_at_start 3
+       "^korvex-cli: FAIL: the record starts 4.4 ms too late for the window before the pulse \\(0.4 x 11 ms\\): record with a pre-trigger, or set --window-before 0 and --velocity-window-before 0\n$"
+       check "${WORK}/shock.txt" ${own_nominal})
+string(JSON reason GET "${last_stdout}" reason)
+string(JSON offset GET "${last_stdout}" offset_s)
+if(NOT reason STREQUAL "window_before_outside_record" OR NOT offset EQUAL 0)
+  message(SEND_ERROR "check_own_at_start: ${last_stdout}")
+endif()
+expect(pre_time_zero 0 "^$" ${own_pulse} --pre-time 0 --output "${WORK}/shock0.txt")
+file(READ "${WORK}/shock.txt" plain HEX)
+file(READ "${WORK}/shock0.txt" padded0 HEX)
+if(NOT plain STREQUAL padded0)
+  message(SEND_ERROR "pre_time_zero: --pre-time 0 changed the bytes")
+endif()
+expect(pre_time 0 "^$" ${own_pulse} --pre-time 0.0044 --output "${WORK}/shock_pre.txt")
+expect_line(pre_time_zeros "${WORK}/shock_pre.txt" 43 "  4.300000e-003 \t  0.0000e+000 \r\n")
+expect_line(pre_time_pulse "${WORK}/shock_pre.txt" 45 "  4.500000e-003 \t  1.4278e+000 \r\n")
+expect(check_own_pre_time 0 "^korvex-cli: PASS: band: all 320 samples inside, smallest margin 0.2 of the amplitude"
+       check "${WORK}/shock_pre.txt" ${own_nominal})
+expect(pre_time_negative 2 "--pre-time: the pre-time must be a number of 0 or more" ${own_pulse}
+       --pre-time -1 --output "${WORK}/bad.txt")
+
+# A test plan: the options given, saved, give the same report when read
+# back (the report carries the plan); an option still overrides the plan.
+expect(save_plan 0 "^korvex-cli: PASS: " check "${WORK}/shock_pre.txt" ${own_nominal} --band 0.25
+       --srs-tolerance -1.5,3 --srs-q 12 --save-plan "${WORK}/plan.json" --report "${WORK}/r1.json")
+expect(read_plan 0 "^korvex-cli: PASS: " check "${WORK}/shock_pre.txt" --plan "${WORK}/plan.json"
+       --report "${WORK}/r2.json")
+file(READ "${WORK}/r1.json" r1)
+file(READ "${WORK}/r2.json" r2)
+string(JSON plan_band GET "${r2}" plan tolerances band)
+if(NOT r1 STREQUAL r2 OR NOT plan_band EQUAL 0.25)
+  message(SEND_ERROR "read_plan: the report differs, or lacks the plan: ${r2}")
+endif()
+expect(plan_override 3 "^korvex-cli: FAIL: velocity change: " check "${WORK}/shock_pre.txt" --plan
+       "${WORK}/plan.json" --amplitude 40)
+file(WRITE "${WORK}/bad_plan.json" "{\"tolerances\": {\"bnad\": 0.1}}")
+expect(bad_plan 2 "^korvex-cli: --plan: ${WORK}/bad_plan.json: tolerances.bnad: is not a plan key"
+       check "${WORK}/shock_pre.txt" --plan "${WORK}/bad_plan.json")
+
 file(WRITE "${WORK}/bad.csv" "t,v\n0,1\n0.1,x\n")
 foreach(case "2;^korvex-cli: ${WORK}/bad.csv:3:5: [^\n]*not a number\n$;analyse;${WORK}/bad.csv;--summary"
              "1;^korvex-cli: cannot read ${WORK}/none.csv: No such file or directory\n$;analyse;${WORK}/none.csv;--summary"

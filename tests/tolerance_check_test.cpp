@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/check/test_plan.h"
 #include "analysis/tolerance_check.h"
 
 namespace korvex {
@@ -88,7 +89,7 @@ TEST(ToleranceCheck, JudgesTheIssuesCases) {
          "FAIL: band: 1 of 320 samples outside, worst at 0.2755 s: 35 below the lower limit 37.5"},
         {"scaled by 1.25", half, {1.25}, 0.1, {}, false, false, -1, 0, "FAIL: band: "},
         {"scaled by 1.18", half, {1.18}, 0.1, {}, true, false, -1, 0, "FAIL: velocity change: "},
-        {"scaled by 1.1", half, {1.1}, 0.1, narrow, true, true, 0, 0, "FAIL: spectrum: 0.8"},
+        {"scaled by 1.1", half, {1.1}, 0.1, narrow, true, true, 0, 0, "FAIL: spectrum: level 0.8"},
         {"slow drop, F 0.1", saw, {1, 0, 0.05}, 0.1, {}, true, true, -1, 0, "PASS:"},
         {"slow drop, F 0", saw, {1, 0, 0.05}, 0.0, {}, false, true, -1, 0, "FAIL: band: "},
         {"shifted 0.4 samples", half, {1, 0, 0, 0.4}, 0.1, {}, true, true, -1, 0, "PASS:"},
@@ -166,11 +167,15 @@ TEST(ToleranceCheck, RefusesWhatItCannotJudge) {
     Samples unordered = ok, nan = ok;
     unordered.time[400] = unordered.time[399];
     nan.values[10] = NAN;
-    // 0.4 + 1 + 1.5 pulse durations are 319 intervals: 319 samples are one
-    // too few, 320 just enough (though the times say 0.03189999...).
-    const Samples shortRec = makeRecord(half, 319, 40, {});
+    // 0.4 + 1 + 1.5 pulse durations are 319 intervals: 320 samples are
+    // just enough (though the times say 0.03189999...); the pulse alone is
+    // 111 samples, so 110 cannot hold it.
+    const Samples shortRec = makeRecord(half, 110, 0, {});
     const Samples justLong = makeRecord(half, 320, 44, {});
-    EXPECT_EQ(checkRecord(justLong.view(false), half).offsetIndex, 44u);
+    const CheckReport fits = checkRecord(justLong.view(false), half);
+    EXPECT_EQ(fits.offsetIndex, 44u);
+    EXPECT_EQ(fits.reason, CheckReason::None);
+    EXPECT_TRUE(fits.pass);
 
     CheckSettings badBand, wideVelocity, badSpectrum;
     badBand.band = -0.1;
@@ -192,8 +197,8 @@ TEST(ToleranceCheck, RefusesWhatItCannotJudge) {
          half,
          {},
          CheckField::Record,
-         "319 samples; the window is 0.0319 s"},
-        {"short, timed", &shortRec, true, half, {}, CheckField::Record, "0.4 + 1 + 1.5 times"},
+         "shorter than the pulse: it spans 0.0109 s in 110 samples"},
+        {"short, timed", &shortRec, true, half, {}, CheckField::Record, "the pulse lasts 0.011 s"},
         {"times", &unordered, true, half, {}, CheckField::Record, "time number 401"},
         {"NaN", &nan, false, half, {}, CheckField::Record, "value number 11"},
         {"shape", &ok, false, {PulseType(7), 50, kD}, {}, CheckField::Shape, "shape"},
@@ -215,61 +220,158 @@ TEST(ToleranceCheck, RefusesWhatItCannotJudge) {
     }
 }
 
-// Both searches cost each start with the same operations, so the pruned and
-// threaded one must find the very start and the very cost the plain one
-// does: on records with a clean pulse (most starts pruned), noisy ones,
-// noise alone and a pulse of the other sign (little pruned), with jittered
-// times, long enough for several chunks, and a silent record on exact times
-// where every start costs the same and the first must win.
-TEST(ToleranceCheck, PrunedAlignmentIsThePlainOne) {
+// The FFT search must find the exhaustive search's start and cost, bit for
+// bit (and the other sign's where it has a clear best): a clean pulse, noisy ones, noise alone, an
+// inverted record, pulses touching either end, jittered times, several blocks and one, a long
+// pulse, and a silent record where every start ties.
+TEST(ToleranceCheck, FastAlignmentIsTheExhaustiveOne) {
     std::mt19937_64 rng(20261214);
     std::normal_distribution<double> gauss;
     struct Case {
+        const char* name;
         PulseType shape;
         std::size_t n, pulseSamples;
         double amplitude, recordAmplitude, noise;
-        bool jitter;
-        double dt = 1e-4;
+        int at;  // -1: random, else the pulse's first sample (n - 1: ends there)
+        bool jitter = false;
     };
     const Case cases[] = {
-        {PulseType::HalfSine, 40000, 30, 2.0, 2.0, 0.0, false},
-        {PulseType::HalfSine, 40000, 30, 2.0, 2.0, 0.02, true},
-        {PulseType::TerminalSawtooth, 37000, 25, -1.0, -1.0, 0.3, false},
-        {PulseType::HalfSine, 35000, 20, 1.0, 0.0, 1.0, true},  // noise alone
-        {PulseType::TerminalSawtooth, 20000, 40, 1.0, -1.0, 0.1, false},
-        {PulseType::HalfSine, 3000, 60, 5.0, 5.0, 0.0, true},             // one chunk
-        {PulseType::HalfSine, 40000, 32, 1.0, 0.0, 0.0, false, 0x1p-13},  // all tied
+        {"clean", PulseType::HalfSine, 40000, 30, 2.0, 2.0, 0.0, -1},
+        {"noisy, jittered", PulseType::HalfSine, 40000, 30, 2.0, 2.0, 0.02, -1, true},
+        {"sawtooth in noise", PulseType::TerminalSawtooth, 37000, 25, -1.0, -1.0, 0.3, -1},
+        {"noise alone", PulseType::HalfSine, 35000, 20, 1.0, 0.0, 1.0, -1, true},
+        {"inverted", PulseType::TerminalSawtooth, 20000, 40, 1.0, -1.0, 0.1, -1},
+        {"at the start", PulseType::HalfSine, 5000, 110, 50.0, 50.0, 0.01, 0},
+        {"at the end", PulseType::HalfSine, 5000, 110, 50.0, 50.0, 0.01, 4889},
+        {"one block", PulseType::HalfSine, 3000, 60, 5.0, 5.0, 0.0, -1, true},
+        {"long pulse", PulseType::HalfSine, 30000, 9000, 1.0, 1.0, 0.5, -1},
+        {"silent", PulseType::HalfSine, 40000, 32, 1.0, 0.0, 0.0, -1},
     };
+    const double dt = 1e-4;
     for (const Case& c : cases) {
-        const double dt = c.dt, D = dt * static_cast<double>(c.pulseSamples);
+        SCOPED_TRACE(c.name);
+        const double D = dt * static_cast<double>(c.pulseSamples);
         Samples rec;
         double t = 1.0;
-        const std::size_t at = c.n / 3 + rng() % (c.n / 3);
+        const std::size_t at =
+            c.at >= 0 ? static_cast<std::size_t>(c.at) : c.n / 3 + rng() % (c.n / 3);
         const CheckPulse recordPulse{c.shape, c.recordAmplitude, D};
         for (std::size_t i = 0; i < c.n; ++i) {
             rec.time.push_back(t);
             t += c.jitter ? dt * (0.9 + 0.2 * (rng() % 1000) / 1000.0) : dt;
         }
+        const double shift = c.at >= 0 ? 0.0 : 0.3 * dt;
         for (std::size_t i = 0; i < c.n; ++i) {
-            const double u = rec.time[i] - rec.time[at] - 0.3 * dt;
+            const double u = rec.time[i] - rec.time[at] - shift;
             rec.values.push_back(nominalAt(recordPulse, u) + c.noise * gauss(rng));
         }
         const RecordView view{rec.time, rec.values, 1.0, dt};
         const CheckPulse pulse{c.shape, c.amplitude, D};
         const Alignment plain = alignPulse(view, pulse, {}, AlignSearch::Every);
         if (c.recordAmplitude == 0.0 && c.noise == 0.0) {
-            EXPECT_EQ(plain.index, 1u + static_cast<std::size_t>(0.4 * c.pulseSamples));
+            EXPECT_EQ(plain.index, 0u);
+        }
+        if (c.at >= 0) {
+            EXPECT_EQ(plain.index, std::min(at, c.n - c.pulseSamples - 1));
         }
         for (unsigned threads : {1u, 2u}) {
-            SCOPED_TRACE(testing::Message()
-                         << c.n << " samples, noise " << c.noise << ", " << threads << " threads");
-            const Alignment fast = alignPulse(view, pulse, {}, AlignSearch::Pruned, threads);
+            SCOPED_TRACE(testing::Message() << threads << " threads");
+            const Alignment fast = alignPulse(view, pulse, {}, AlignSearch::Fast, threads);
             EXPECT_EQ(fast.index, plain.index);
             EXPECT_EQ(fast.cost, plain.cost);
-            EXPECT_LE(fast.evaluated, plain.evaluated);
-            if (c.noise == 0.0 && c.recordAmplitude != 0.0) {
-                EXPECT_LT(fast.evaluated * 20, plain.evaluated);
+            if (c.recordAmplitude != 0.0 && c.noise != 0.0) {  // a clear best
+                EXPECT_EQ(fast.oppositeIndex, plain.oppositeIndex);
+                EXPECT_EQ(fast.oppositeCost, plain.oppositeCost);
             }
+            // Only a handful of contenders are summed sample by sample.
+            EXPECT_LT(fast.evaluated, 200u);
+        }
+    }
+}
+
+// Where the window does not fit around the pulse, or the record has the
+// other sign, the report and the verdict say so and the check fails.
+TEST(ToleranceCheck, SaysWhyItFails) {
+    const CheckPulse half{PulseType::HalfSine, 50.0, kD};
+    struct Case {
+        const char* name;
+        std::size_t n, at;
+        double scale;
+        CheckReason reason;
+        bool inverted;
+        const char* verdict;
+    };
+    const Case cases[] = {
+        {"at the start", 400, 0, 1.0, CheckReason::WindowBeforeOutside, false,
+         "FAIL: the record starts 4.4 ms too late for the window before the pulse (0.4 x 11 ms): "
+         "record with a pre-trigger, or set the window before 0 and the velocity window before 0"},
+        {"1 ms in", 400, 10, 1.0, CheckReason::WindowBeforeOutside, false,
+         "FAIL: the record starts 3.4 ms too late"},
+        {"ends early", 200, 60, 1.0, CheckReason::WindowAfterOutside, false,
+         "FAIL: the record ends 13.6 ms too early for the window after the pulse (1.5 x 11 ms "
+         "after its end)"},
+        {"inverted", 700, 200, -1.0, CheckReason::None, true,
+         "; the record looks inverted: it matches the nominal far better with the opposite sign "
+         "(a reversed accelerometer or amplitude sign)"},
+        {"inverted at the start", 400, 0, -1.0, CheckReason::None, true,
+         "; the record looks inverted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Samples rec = makeRecord(half, c.n, c.at, {c.scale});
+        const CheckReport r = checkRecord(rec.view(false), half);
+        EXPECT_FALSE(r.pass);
+        if (c.scale > 0) {  // inverted, the own sign fits nowhere in particular
+            EXPECT_EQ(r.reason, c.reason);
+            EXPECT_EQ(r.offsetIndex, c.at);  // never moved off the pulse
+        }
+        EXPECT_EQ(r.inverted, c.inverted);
+        const std::string verdict = checkVerdict(r);
+        EXPECT_NE(verdict.find(c.verdict), std::string::npos) << verdict;
+        const auto option = [](CheckField f) {
+            return std::string(f == CheckField::WindowBefore ? "--window-before" : "--other");
+        };
+        if (r.reason == CheckReason::WindowBeforeOutside) {
+            EXPECT_NE(checkVerdict(r, option).find("or set --window-before 0"), std::string::npos);
+        }
+    }
+}
+
+// A plan reads back as the plan written, every digit and the passed-through
+// conditioning kept; a plan with a wrong key or value is refused by name.
+TEST(ToleranceCheck, PlanRoundTrips) {
+    TestPlan plan;
+    plan.shape = PulseType::TerminalSawtooth;
+    plan.amplitude = -0.1 - 0.2;
+    plan.pulseDuration = 1e-300;
+    plan.unit = TimeUnit::Seconds;
+    plan.settings.band = 1.0 / 3;
+    plan.settings.spectrum = SpectrumTolerance{-1.5, 3};
+    plan.settings.srs.fromHz = 12.5;
+    plan.conditioning = R"({"high_pass_hz":2.0,"note":"later"})";
+    plan.channels = {"2", "z axis"};
+    const std::string text = testPlanJson(plan);
+    const TestPlan back = readTestPlan(text);
+    EXPECT_EQ(testPlanJson(back), text);
+    EXPECT_EQ(*back.amplitude, -0.1 - 0.2);
+    EXPECT_EQ(back.settings.band, 1.0 / 3);
+    EXPECT_FALSE(back.settings.srs.toHz.has_value());
+    EXPECT_FALSE(planPulse(readTestPlan("{}")).has_value());
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"[]", "must be an object"},
+        {R"({"nominal": {"amplitude": "5"}})", "nominal.amplitude: must be a number"},
+        {R"({"nominal": {"shape": "square"}})", "nominal.shape: must be half-sine or"},
+        {R"({"spectrum": {"q": 5}})", "spectrum.tolerance_db: must be"},
+        {R"({"channel": []})", "channel: is not a plan key"},
+        {"{", "not JSON"},
+    };
+    for (const auto& [json, says] : bad) {
+        try {
+            readTestPlan(json);
+            ADD_FAILURE() << json << ": accepted";
+        } catch (const TestPlanError& e) {
+            EXPECT_NE(std::string(e.what()).find(says), std::string::npos) << e.what();
         }
     }
 }

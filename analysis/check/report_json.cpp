@@ -1,3 +1,5 @@
+// The check's report as JSON: what was judged, how, and the outcome, in
+// the verdict's words.
 #include "analysis/check_json.h"
 
 #include <nlohmann/json.hpp>
@@ -5,7 +7,7 @@
 namespace korvex {
 
 std::string checkReportJson(const CheckReport& r, const std::string& source,
-                            const std::string& column) {
+                            const std::string& column, const TestPlan* plan) {
     const CheckSettings& s = r.settings;
     nlohmann::ordered_json settings = {
         {"band", s.band},
@@ -35,6 +37,15 @@ std::string checkReportJson(const CheckReport& r, const std::string& source,
           {"amplitude", r.pulse.amplitude},
           {"pulse_duration_s", r.pulse.durationS}}},
         {"offset_s", r.offsetS},
+        {"reason", r.reason == CheckReason::None
+                       ? nlohmann::ordered_json(nullptr)
+                       : nlohmann::ordered_json(checkReasonCode(r.reason))},
+        {"window_short_by_s", {{"before", r.shortBeforeS}, {"after", r.shortAfterS}}},
+        {"inverted", r.inverted},
+        {"alignment",
+         {{"cost", r.alignment.cost},
+          {"starts_costed_exactly", r.alignment.evaluated},
+          {"opposite_sign_cost", r.alignment.oppositeCost}}},
         {"band",
          {{"pass", r.band.pass},
           {"samples_checked", r.band.samplesChecked},
@@ -43,7 +54,8 @@ std::string checkReportJson(const CheckReport& r, const std::string& source,
           {"worst_value", r.band.worstValue},
           {"worst_lower", r.band.worstLower},
           {"worst_upper", r.band.worstUpper},
-          {"worst_margin", r.band.worstMargin}}},
+          {"worst_margin", r.band.worstMargin},
+          {"margin_of_amplitude", r.band.worstMargin}}},
         {"velocity_change",
          {{"pass", r.velocity.pass},
           {"measured", r.velocity.measured},
@@ -53,10 +65,11 @@ std::string checkReportJson(const CheckReport& r, const std::string& source,
         {"settings", settings},
     };
     if (r.srs) {
-        j["srs"] = {{"pass", r.srs->pass},
-                    {"worst_frequency_hz", r.srs->worstFrequencyHz},
-                    {"worst_db", r.srs->worstDb}};
+        j["srs"] = {{"pass", r.srs->pass},          {"worst_frequency_hz", r.srs->worstFrequencyHz},
+                    {"worst_db", r.srs->worstDb},   {"level_db", r.srs->worstDb},
+                    {"margin_db", r.srs->marginDb}, {"nearest_limit_db", r.srs->nearestLimitDb}};
     }
+    if (plan != nullptr) j["plan"] = nlohmann::ordered_json::parse(testPlanJson(*plan));
     return j.dump(2) + "\n";
 }
 
