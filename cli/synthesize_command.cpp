@@ -71,6 +71,8 @@ const char* optionOf(SynthesisInput input) {
             return "--per-octave";
         case SynthesisInput::MaxIterations:
             return "--max-iterations";
+        case SynthesisInput::Attempts:
+            return "--attempts";
     }
     return "--target";
 }
@@ -93,6 +95,9 @@ SynthesizeOptions validate(const CLI::App& app, const SynthesizeArguments& a) {
     if (app.count("--max-iterations") > 0) {
         s.maxIterations =
             static_cast<int>(wholeOption("--max-iterations", a.maxIterations, 1, 1e5));
+    }
+    if (app.count("--attempts") > 0) {
+        s.attempts = static_cast<int>(wholeOption("--attempts", a.attempts, 1, 1000));
     }
     if (app.count("--tolerance") > 0) {
         try {
@@ -164,6 +169,7 @@ std::string summaryJson(const SynthesizeOptions& o, const SynthesisResult& r) {
         {"samples", r.drive.size()},
         {"sample_interval_s", r.intervalS},
         {"seed", s.seed},
+        {"attempt", r.attempt},
         {"iterations", r.iterations},
         {"converged", r.converged},
         {"worst_low_db", r.check.worstLowDb},
@@ -198,7 +204,9 @@ void SynthesizeArguments::add(CLI::App& app) {
     addNumberOption(app, "--duration", duration, "Length of the drive, s");
     addNumberOption(app, "--seed", seed, "Seed of the wavelets' delays and signs (default 1)");
     addNumberOption(app, "--max-iterations", maxIterations,
-                    "Spectra computed at most while scaling the wavelets (default 200)");
+                    "Spectra computed at most per attempt (default 100)");
+    addNumberOption(app, "--attempts", attempts,
+                    "Layouts of the wavelets tried, each from its own seed (default 8)");
     addChoiceOption(app, "--format", format, {"time-history", "csv"},
                     "Format of --output (default time-history; csv keeps every digit)");
     addOutputOption(app, "--output", output, "The drive, to FILE or -");
@@ -239,11 +247,12 @@ int runSynthesize(const CLI::App& app, const SynthesizeArguments& a) {
     if (!o.motion.motion.empty()) ok &= writeMotionTable(o.motion.motion, view, o.motion.unit);
     if (!ok) return kExitNotWritten;
     if (!r.converged) {
-        std::cerr << "korvex-cli: warning: after " << r.iterations
-                  << " iterations the drive's spectrum is still outside the band: "
+        std::cerr << "korvex-cli: warning: after " << o.settings.attempts << " attempts of "
+                  << o.settings.maxIterations
+                  << " iterations the best drive's spectrum is still outside the band: "
                   << humanText(r.check.worstMarginDb, 3) << " dB at "
                   << humanText(r.check.worstFrequencyHz, 5)
-                  << " Hz (try another --seed, more --max-iterations or a longer --duration)\n";
+                  << " Hz (try another --seed, more --attempts or a longer --duration)\n";
         return kExitCheckFailed;
     }
     return kExitDone;

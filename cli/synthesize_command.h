@@ -12,7 +12,8 @@
 namespace korvex::cli {
 
 struct SynthesizeArguments {
-    std::string target, q, perOctave, tolerance, sampleRate, duration, seed, maxIterations;
+    std::string target, q, perOctave, tolerance, sampleRate, duration, seed, maxIterations,
+        attempts;
     std::string format = "time-history";
     std::string output, summary, srs;
     MotionArguments motion;

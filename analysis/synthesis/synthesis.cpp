@@ -1,6 +1,7 @@
 #include "analysis/synthesis/synthesis.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -12,10 +13,15 @@ namespace korvex {
 namespace {
 
 constexpr int kMaxHalfCycles = 31;
-// The scaling step, as a power of the ratio: below 1 damps the swings that
-// neighbouring wavelets' shared frequencies cause.
+// A wavelet lasts at most this share of the drive, so that it has room to move.
+constexpr double kLongestShare = 0.9;
+// The scaling step, as a power of the ratio, first kStep, then shrinking by
+// kStepDecay a spectrum down to kStepFloor: the spectrum at a frequency owes
+// much to the neighbouring wavelets too, and full steps make them swing.
 constexpr double kStep = 0.7;
-// A wavelet scaled below this share of its first amplitude while its
+constexpr double kStepDecay = 0.99;
+constexpr double kStepFloor = 0.2;
+// A wavelet scaled below kTurnBelow of its first amplitude while its
 // frequency is still too high is not what holds the spectrum up there: it
 // is turned over, at kTurnedShare of that amplitude, to cancel its neighbours.
 constexpr double kTurnBelow = 0.1;
@@ -25,11 +31,19 @@ constexpr double kTurnedShare = 0.1;
 // frequencies still outside the band are given new delays.
 constexpr double kDelayShare = 0.3;
 constexpr int kRedrawEvery = 40;
+// Each attempt's seed: the user's seed, then steps of the golden ratio's
+// 64-bit fraction, so that attempts draw unrelated layouts.
+constexpr std::uint64_t kSeedStep = 0x9E3779B97F4A7C15ull;
 
 // Uniform in [0, 1) from the top 53 bits: the same on every library, unlike
 // the standard distributions.
 double uniform(std::mt19937_64& random) {
     return static_cast<double>(random() >> 11) * 0x1p-53;
+}
+
+std::int64_t drawDelay(std::mt19937_64& random, std::int64_t room) {
+    const double share = uniform(random) * kDelayShare * static_cast<double>(room + 1);
+    return std::min(room, static_cast<std::int64_t>(share));
 }
 
 SynthesisInput inputOf(SrsSetting setting) {
@@ -56,10 +70,9 @@ std::int64_t driveCount(const SynthesisSettings& s, double interval) {
             "the sample rate must be positive and finite, got " + humanText(s.sampleRateHz));
     }
     if (!(s.durationS > 0.0 && std::isfinite(s.durationS))) {
-        throw SynthesisError(SynthesisInput::Duration,
-                             "the duration must be positive and finite, "
-                             "got " +
-                                 humanText(s.durationS));
+        throw SynthesisError(
+            SynthesisInput::Duration,
+            "the duration must be positive and finite, got " + humanText(s.durationS));
     }
     const double samples = std::floor(s.durationS * s.sampleRateHz * (1 + 1e-12)) + 1;
     if (!(samples <= static_cast<double>(kMaxDriveSamples))) {
@@ -70,30 +83,109 @@ std::int64_t driveCount(const SynthesisSettings& s, double interval) {
     return static_cast<std::int64_t>(samples);
 }
 
-// The peak response at its own frequency of each unit wavelet alone, for a
-// first guess at the amplitudes.
-std::vector<double> ownGains(const SrsPlan& plan, const std::vector<std::vector<double>>& unit,
-                             unsigned threads) {
-    std::vector<double> gains(unit.size());
-    parallelFor(unit.size(), threads, [&](std::size_t k, unsigned) {
-        SrsPlan one = plan;
-        one.frequencies = {plan.frequencies[k]};
-        gains[k] = computeShockSpectrum(unit[k], one, 1).front().maximax;
+// What every attempt shares: the plan, the unit wavelets and their first
+// amplitudes (target over the wavelet's own peak response, alone).
+struct Layout {
+    SrsPlan plan;
+    std::int64_t count = 0;
+    std::vector<int> halfCycles;
+    std::vector<std::vector<double>> unit;
+    std::vector<double> targets, firstAmplitudes;
+};
+
+Layout layOut(const SynthesisSettings& s, double interval) {
+    Layout l;
+    l.count = driveCount(s, interval);
+    try {
+        l.plan = planTargetSpectrum(s.target, s.q, s.perOctave, interval);
+    } catch (const TargetError& e) {
+        throw SynthesisError(SynthesisInput::Target, e.what());
+    } catch (const SrsSettingError& e) {
+        throw SynthesisError(inputOf(e.setting()), e.what());
+    }
+    const std::vector<double>& frequencies = l.plan.frequencies;
+    for (double f : frequencies) {
+        const int n = waveletHalfCycles(f, s.durationS);
+        // Every wavelet ends before the last sample, which stays 0.
+        const std::int64_t length = waveletSampleCount(f, n, interval);
+        if (length > l.count - 1) {
+            throw SynthesisError(SynthesisInput::Duration,
+                                 "the drive, " + humanText(s.durationS) + " s (" +
+                                     std::to_string(l.count) + " samples), is too short for the " +
+                                     "wavelet at " + humanText(f, 4) + " Hz, which needs " +
+                                     std::to_string(length + 1) + " samples (" + std::to_string(n) +
+                                     " half-cycles, " + humanText(n / (2 * f), 4) + " s)");
+        }
+        l.halfCycles.push_back(n);
+        l.targets.push_back(s.target.levelAt(f));
+    }
+    l.unit.resize(frequencies.size());
+    l.firstAmplitudes.resize(frequencies.size());
+    parallelFor(frequencies.size(), s.threads, [&](std::size_t k, unsigned) {
+        l.unit[k] = sampleUnitWavelet(frequencies[k], l.halfCycles[k], interval);
+        SrsPlan one = l.plan;
+        one.frequencies = {frequencies[k]};
+        l.firstAmplitudes[k] = l.targets[k] / computeShockSpectrum(l.unit[k], one, 1)[0].maximax;
     });
-    return gains;
+    return l;
 }
 
-// Where in its room a wavelet starts.
-std::int64_t drawDelay(std::mt19937_64& random, std::int64_t room) {
-    return std::min(room, static_cast<std::int64_t>(uniform(random) * kDelayShare *
-                                                    static_cast<double>(room + 1)));
+// One attempt: delays and signs from `seed`, then scaling until the band is
+// met, `maxIterations` spectra were computed, or `stop` says a better
+// attempt already met it. The best drive seen is kept.
+SynthesisResult attempt(const SynthesisSettings& s, const Layout& l, std::uint64_t seed,
+                        const std::atomic<bool>& stop) {
+    SynthesisResult result;
+    std::mt19937_64 random(seed);
+    std::vector<Wavelet> current;
+    for (std::size_t k = 0; k < l.unit.size(); ++k) {
+        Wavelet w;
+        w.frequencyHz = l.plan.frequencies[k];
+        w.halfCycles = l.halfCycles[k];
+        w.delay = drawDelay(random, l.count - 1 - std::ssize(l.unit[k]));
+        w.amplitude = (random() >> 63) != 0 ? -l.firstAmplitudes[k] : l.firstAmplitudes[k];
+        current.push_back(w);
+    }
+    const double aim = 0.5 * (s.tolerance.highDb - s.tolerance.lowDb);  // the band's middle
+    double bestMargin = -std::numeric_limits<double>::infinity();
+    for (int it = 1; it <= s.maxIterations && !stop.load(std::memory_order_relaxed); ++it) {
+        std::vector<double> drive = sumWavelets(current, l.unit, l.count);
+        std::vector<SrsPoint> spectrum = computeShockSpectrum(drive, l.plan, 1);
+        TargetCheck check = judgeTarget(spectrum, s.target, s.tolerance);
+        result.iterations = it;
+        std::vector<Wavelet> next = current;
+        const double step = std::max(kStepFloor, kStep * std::pow(kStepDecay, it - 1));
+        for (std::size_t k = 0; k < next.size(); ++k) {
+            const TargetPointCheck& p = check.points[k];
+            double& a = next[k].amplitude;
+            a *= std::pow(10.0, -step * (p.errorDb - aim) / 20.0);
+            const double first = l.firstAmplitudes[k];
+            if (p.errorDb > s.tolerance.highDb && std::fabs(a) < kTurnBelow * first) {
+                a = -std::copysign(kTurnedShare * first, a);
+            }
+            if (it % kRedrawEvery == 0 && !(p.marginDb >= 0.0)) {
+                next[k].delay = drawDelay(random, l.count - 1 - std::ssize(l.unit[k]));
+            }
+        }
+        // NaN margins (a spectrum that overflowed) are never the best.
+        if (check.worstMarginDb > bestMargin || result.drive.empty()) {
+            bestMargin = check.worstMarginDb;
+            result.wavelets = std::move(current);
+            result.drive = std::move(drive);
+            result.spectrum = std::move(spectrum);
+            result.check = std::move(check);
+            if (result.check.passed()) break;
+        }
+        current = std::move(next);
+    }
+    result.converged = result.check.passed();
+    return result;
 }
 
 }  // namespace
 
 int waveletHalfCycles(double frequencyHz, double durationS) {
-    // The odd N with N / (2 f) <= durationS / 2.
-    const double fit = std::floor(frequencyHz * durationS);
+    const double fit = std::floor(kLongestShare * 2 * frequencyHz * durationS);
     int n = static_cast<int>(std::min<double>(fit, kMaxHalfCycles));
     if (n % 2 == 0) --n;
     return std::max(n, 3);
@@ -119,88 +211,36 @@ SynthesisResult synthesizeDrive(const SynthesisSettings& s) {
     if (!(s.maxIterations >= 1)) {
         throw SynthesisError(SynthesisInput::MaxIterations, "at least one iteration is needed");
     }
-    SynthesisResult result;
-    result.intervalS = 1.0 / s.sampleRateHz;
-    const std::int64_t count = driveCount(s, result.intervalS);
-    try {
-        result.plan = planTargetSpectrum(s.target, s.q, s.perOctave, result.intervalS);
-    } catch (const TargetError& e) {
-        throw SynthesisError(SynthesisInput::Target, e.what());
-    } catch (const SrsSettingError& e) {
-        throw SynthesisError(inputOf(e.setting()), e.what());
+    if (!(s.attempts >= 1)) {
+        throw SynthesisError(SynthesisInput::Attempts, "at least one attempt is needed");
     }
-    const std::vector<double>& frequencies = result.plan.frequencies;
+    const double interval = 1.0 / s.sampleRateHz;
+    const Layout layout = layOut(s, interval);
 
-    // The layout: every wavelet ends before the last sample, which stays 0.
-    std::mt19937_64 random(s.seed);
-    std::vector<std::vector<double>> unit(frequencies.size());
-    for (double f : frequencies) {
-        Wavelet w;
-        w.frequencyHz = f;
-        w.halfCycles = waveletHalfCycles(f, s.durationS);
-        const std::int64_t length = waveletSampleCount(f, w.halfCycles, result.intervalS);
-        const std::int64_t room = count - 1 - length;
-        if (room < 0) {
-            throw SynthesisError(SynthesisInput::Duration,
-                                 "the drive, " + humanText(s.durationS) + " s (" +
-                                     std::to_string(count) + " samples), is too short for the " +
-                                     "wavelet at " + humanText(f, 4) + " Hz, which needs " +
-                                     std::to_string(length + 1) + " samples (" +
-                                     std::to_string(w.halfCycles) + " half-cycles, " +
-                                     humanText(w.durationS(), 4) + " s)");
-        }
-        w.delay = drawDelay(random, room);
-        w.amplitude = (random() >> 63) != 0 ? -1.0 : 1.0;
-        result.wavelets.push_back(w);
-    }
-    parallelFor(unit.size(), s.threads, [&](std::size_t k, unsigned) {
-        unit[k] =
-            sampleUnitWavelet(frequencies[k], result.wavelets[k].halfCycles, result.intervalS);
+    // Attempts run side by side; the result is the first (by index) that
+    // meets the band, or the best of all, whatever the threads' timing: an
+    // attempt stops early only once an earlier one has met the band.
+    const auto attempts = static_cast<std::size_t>(s.attempts);
+    std::vector<SynthesisResult> results(attempts);
+    std::vector<std::atomic<bool>> stop(attempts);
+    parallelFor(attempts, s.threads, [&](std::size_t i, unsigned) {
+        if (stop[i].load()) return;
+        results[i] = attempt(s, layout, s.seed + kSeedStep * i, stop[i]);
+        if (!results[i].converged) return;
+        for (std::size_t later = i + 1; later < attempts; ++later) stop[later].store(true);
     });
-
-    std::vector<double> targets(frequencies.size());
-    for (std::size_t k = 0; k < targets.size(); ++k) targets[k] = s.target.levelAt(frequencies[k]);
-    const std::vector<double> gains = ownGains(result.plan, unit, s.threads);
-    for (std::size_t k = 0; k < targets.size(); ++k)
-        result.wavelets[k].amplitude *= targets[k] / gains[k];
-
-    // Scaling each wavelet by the ratio at its own frequency converges
-    // because the spectrum at a frequency owes most to the wavelet there.
-    std::vector<double> firstAmplitudes;
-    for (const Wavelet& w : result.wavelets) firstAmplitudes.push_back(w.amplitude);
-    const double aim = 0.5 * (s.tolerance.highDb - s.tolerance.lowDb);  // the band's middle
-    double bestMargin = -std::numeric_limits<double>::infinity();
-    std::vector<Wavelet> current = result.wavelets;
-    for (int it = 1; it <= s.maxIterations; ++it) {
-        std::vector<double> drive = sumWavelets(current, unit, count);
-        std::vector<SrsPoint> spectrum = computeShockSpectrum(drive, result.plan, s.threads);
-        TargetCheck check = judgeTarget(spectrum, s.target, s.tolerance);
-        result.iterations = it;
-        std::vector<Wavelet> next = current;
-        for (std::size_t k = 0; k < next.size(); ++k) {
-            const TargetPointCheck& p = check.points[k];
-            double& a = next[k].amplitude;
-            a *= std::pow(10.0, -kStep * (p.errorDb - aim) / 20.0);
-            const double first = std::fabs(firstAmplitudes[k]);
-            if (p.errorDb > s.tolerance.highDb && std::fabs(a) < kTurnBelow * first) {
-                a = -std::copysign(kTurnedShare * first, a);
-            }
-            if (it % kRedrawEvery == 0 && !(p.marginDb >= 0.0)) {
-                next[k].delay = drawDelay(random, count - 1 - std::ssize(unit[k]));
-            }
+    std::size_t chosen = 0;
+    for (std::size_t i = 0; i < attempts; ++i) {
+        if (results[i].converged) {
+            chosen = i;
+            break;
         }
-        // NaN margins (a spectrum that overflowed) are never the best.
-        if (check.worstMarginDb > bestMargin || result.drive.empty()) {
-            bestMargin = check.worstMarginDb;
-            result.wavelets = std::move(current);
-            result.drive = std::move(drive);
-            result.spectrum = std::move(spectrum);
-            result.check = std::move(check);
-            if (result.check.passed()) break;
-        }
-        current = std::move(next);
+        if (results[i].check.worstMarginDb > results[chosen].check.worstMarginDb) chosen = i;
     }
-    result.converged = result.check.passed();
+    SynthesisResult result = std::move(results[chosen]);
+    result.intervalS = interval;
+    result.plan = layout.plan;
+    result.attempt = static_cast<int>(chosen) + 1;
     return result;
 }
 

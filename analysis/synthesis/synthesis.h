@@ -21,12 +21,13 @@ struct SynthesisSettings {
     double sampleRateHz = 0.0;
     double durationS = 0.0;
     std::uint64_t seed = 1;
-    int maxIterations = 200;
-    unsigned threads = 0;  // 0: every core
+    int maxIterations = 100;  // spectra per attempt
+    int attempts = 8;         // layouts tried, each from its own seed
+    unsigned threads = 0;     // 0: every core
 };
 
 // Which setting makes the drive impossible, and why in words.
-enum class SynthesisInput { Target, SampleRate, Duration, Q, PerOctave, MaxIterations };
+enum class SynthesisInput { Target, SampleRate, Duration, Q, PerOctave, MaxIterations, Attempts };
 
 class SynthesisError : public std::invalid_argument {
   public:
@@ -49,20 +50,24 @@ struct SynthesisResult {
     std::vector<SrsPoint> spectrum;
     TargetCheck check;       // of `spectrum`
     int iterations = 0;      // spectra computed while scaling
+    int attempt = 0;         // which attempt, from 1
     bool converged = false;  // check.passed()
 };
 
 // The number of half-cycles of the wavelet at f in a drive of `durationS`:
 // odd, from 3 to 31, fewer for low frequencies so that it takes at most
-// half the drive (and 3 when even that is longer).
+// nine tenths of the drive (and 3 when even that is longer).
 int waveletHalfCycles(double frequencyHz, double durationS);
 
 // Lays out the wavelets (frequencies from planTargetSpectrum, half-cycles
 // from waveletHalfCycles, delays and signs from the seed) and scales them,
-// each by (target / achieved) at its frequency, until the spectrum meets
-// the band or maxIterations spectra were computed; the best drive found is
-// returned. Throws SynthesisError for a target at or above half the sample
-// rate, a drive too short for the lowest wavelet, or other unusable settings.
+// each by a power of (target / achieved) at its frequency, until the
+// spectrum meets the band or maxIterations spectra were computed. Up to
+// `attempts` layouts are tried, on the threads; the first (in seed order)
+// that meets the band is returned, else the best: the same result for the
+// same settings on any machine and thread count. Throws SynthesisError for
+// a target at or above half the sample rate, a drive too short for the
+// lowest wavelet, or other unusable settings.
 SynthesisResult synthesizeDrive(const SynthesisSettings& settings);
 
 // The wavelets' samples summed into a drive of `count` samples.
