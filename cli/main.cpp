@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     CLI::App app{
         "Writes the time history of one shock pulse as two columns, time (s) and amplitude;\n"
         "reports its figures, motion and shock response spectrum. With a command, analyses\n"
-        "or checks a measured record instead.",
+        "or checks a measured record, or synthesises a shaker drive for a required spectrum.",
         "korvex-cli"};
     app.set_version_flag("--version", "korvex " KORVEX_VERSION);
     app.get_formatter()->column_width(30);
