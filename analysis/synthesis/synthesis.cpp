@@ -1,11 +1,11 @@
 #include "analysis/synthesis/synthesis.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <random>
 
+#include "analysis/synthesis/joint_step.h"
 #include "pulse/number_text.h"
 #include "pulse/parallel.h"
 
@@ -31,6 +31,10 @@ constexpr double kTurnedShare = 0.1;
 // frequencies still outside the band are given new delays.
 constexpr double kDelayShare = 0.3;
 constexpr int kRedrawEvery = 40;
+// Every kJointEvery spectra from the kJointFrom-th, the frequencies near or
+// outside the band take a joint step (joint_step.h) instead.
+constexpr int kJointFrom = 5;
+constexpr int kJointEvery = 3;
 // Each attempt's seed: the user's seed, then steps of the golden ratio's
 // 64-bit fraction, so that attempts draw unrelated layouts.
 constexpr std::uint64_t kSeedStep = 0x9E3779B97F4A7C15ull;
@@ -131,10 +135,8 @@ Layout layOut(const SynthesisSettings& s, double interval) {
 }
 
 // One attempt: delays and signs from `seed`, then scaling until the band is
-// met, `maxIterations` spectra were computed, or `stop` says a better
-// attempt already met it. The best drive seen is kept.
-SynthesisResult attempt(const SynthesisSettings& s, const Layout& l, std::uint64_t seed,
-                        const std::atomic<bool>& stop) {
+// met or `maxIterations` spectra were computed. The best drive seen is kept.
+SynthesisResult attempt(const SynthesisSettings& s, const Layout& l, std::uint64_t seed) {
     SynthesisResult result;
     std::mt19937_64 random(seed);
     std::vector<Wavelet> current;
@@ -147,15 +149,18 @@ SynthesisResult attempt(const SynthesisSettings& s, const Layout& l, std::uint64
         current.push_back(w);
     }
     const double aim = 0.5 * (s.tolerance.highDb - s.tolerance.lowDb);  // the band's middle
+    const JointInputs joint{l.plan, l.unit, l.firstAmplitudes, s.tolerance, aim, s.threads};
     double bestMargin = -std::numeric_limits<double>::infinity();
-    for (int it = 1; it <= s.maxIterations && !stop.load(std::memory_order_relaxed); ++it) {
+    for (int it = 1; it <= s.maxIterations; ++it) {
         std::vector<double> drive = sumWavelets(current, l.unit, l.count);
         std::vector<SrsPoint> spectrum = computeShockSpectrum(drive, l.plan, 1);
         TargetCheck check = judgeTarget(spectrum, s.target, s.tolerance);
         result.iterations = it;
         std::vector<Wavelet> next = current;
+        const bool jointly = it >= kJointFrom && it % kJointEvery == 0 && !check.passed() &&
+                             jointStep(joint, drive, check, next);
         const double step = std::max(kStepFloor, kStep * std::pow(kStepDecay, it - 1));
-        for (std::size_t k = 0; k < next.size(); ++k) {
+        for (std::size_t k = 0; k < next.size() && !jointly; ++k) {
             const TargetPointCheck& p = check.points[k];
             double& a = next[k].amplitude;
             a *= std::pow(10.0, -step * (p.errorDb - aim) / 20.0);
@@ -217,31 +222,19 @@ SynthesisResult synthesizeDrive(const SynthesisSettings& s) {
     const double interval = 1.0 / s.sampleRateHz;
     const Layout layout = layOut(s, interval);
 
-    // Attempts run side by side; the result is the first (by index) that
-    // meets the band, or the best of all, whatever the threads' timing: an
-    // attempt stops early only once an earlier one has met the band.
-    const auto attempts = static_cast<std::size_t>(s.attempts);
-    std::vector<SynthesisResult> results(attempts);
-    std::vector<std::atomic<bool>> stop(attempts);
-    parallelFor(attempts, s.threads, [&](std::size_t i, unsigned) {
-        if (stop[i].load()) return;
-        results[i] = attempt(s, layout, s.seed + kSeedStep * i, stop[i]);
-        if (!results[i].converged) return;
-        for (std::size_t later = i + 1; later < attempts; ++later) stop[later].store(true);
-    });
-    std::size_t chosen = 0;
-    for (std::size_t i = 0; i < attempts; ++i) {
-        if (results[i].converged) {
-            chosen = i;
-            break;
-        }
-        if (results[i].check.worstMarginDb > results[chosen].check.worstMarginDb) chosen = i;
+    // Attempts one after another, each from its own seed: the first that
+    // meets the band, or else the best of all.
+    SynthesisResult result;
+    for (int i = 0; i < s.attempts; ++i) {
+        SynthesisResult tried =
+            attempt(s, layout, s.seed + kSeedStep * static_cast<std::uint64_t>(i));
+        tried.attempt = i + 1;
+        const bool better = i == 0 || tried.check.worstMarginDb > result.check.worstMarginDb;
+        if (better) result = std::move(tried);
+        if (result.converged) break;
     }
-    SynthesisResult result = std::move(results[chosen]);
     result.intervalS = interval;
     result.plan = layout.plan;
-    result.attempt = static_cast<int>(chosen) + 1;
     return result;
 }
-
 }  // namespace korvex
