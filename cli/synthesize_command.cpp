@@ -204,7 +204,7 @@ void SynthesizeArguments::add(CLI::App& app) {
     addNumberOption(app, "--duration", duration, "Length of the drive, s");
     addNumberOption(app, "--seed", seed, "Seed of the wavelets' delays and signs (default 1)");
     addNumberOption(app, "--max-iterations", maxIterations,
-                    "Spectra computed at most per attempt (default 100)");
+                    "Spectra computed at most per attempt (default 60)");
     addNumberOption(app, "--attempts", attempts,
                     "Layouts of the wavelets tried, each from its own seed (default 8)");
     addChoiceOption(app, "--format", format, {"time-history", "csv"},

@@ -21,7 +21,7 @@ struct SynthesisSettings {
     double sampleRateHz = 0.0;
     double durationS = 0.0;
     std::uint64_t seed = 1;
-    int maxIterations = 100;  // spectra per attempt
+    int maxIterations = 60;  // spectra per attempt
     int attempts = 8;         // layouts tried, each from its own seed
     unsigned threads = 0;     // 0: every core
 };
@@ -61,11 +61,12 @@ int waveletHalfCycles(double frequencyHz, double durationS);
 
 // Lays out the wavelets (frequencies from planTargetSpectrum, half-cycles
 // from waveletHalfCycles, delays and signs from the seed) and scales them,
-// each by a power of (target / achieved) at its frequency, until the
-// spectrum meets the band or maxIterations spectra were computed. Up to
-// `attempts` layouts are tried, on the threads; the first (in seed order)
-// that meets the band is returned, else the best: the same result for the
-// same settings on any machine and thread count. Throws SynthesisError for
+// each by a power of (target / achieved) at its frequency, or, every few
+// spectra, those near or outside the band together (joint_step.h), until
+// the spectrum meets the band or maxIterations spectra were computed. Up to
+// `attempts` layouts are tried, one after another; the first that meets the
+// band is returned, else the best: the same result for the same settings on
+// any machine and thread count (threads share each joint step's spectra). Throws SynthesisError for
 // a target at or above half the sample rate, a drive too short for the
 // lowest wavelet, or other unusable settings.
 SynthesisResult synthesizeDrive(const SynthesisSettings& settings);
