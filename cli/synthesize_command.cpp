@@ -239,7 +239,13 @@ int runSynthesize(const CLI::App& app, const SynthesizeArguments& a) {
                                     });
         });
     }
-    if (!o.summary.empty()) ok &= writeText(o.summary, summaryJson(o, r));
+    if (!o.summary.empty()) {
+        ok &= writeText(o.summary, summaryJson(o, r));
+    } else if (o.motion.unit) {
+        // The shaker limits are warned of even without a summary to hold them.
+        nlohmann::ordered_json unused;
+        addMotionSummary(unused, computeMotion(r.drive, r.intervalS), o.motion);
+    }
     if (!o.srs.empty()) {
         ok &= writeText(o.srs,
                         formatSrsTable(r.plan, r.spectrum, "the synthesised drive", o.motion.unit));

@@ -330,7 +330,7 @@ expect(synthesize_tolerance 2 "--tolerance: LOW,HIGH in dB is needed"
        synthesize --target "20:2,400:40" ${drive} --tolerance 3 --summary -)
 expect(synthesize_stroke 0 "warning: the stroke, .* exceeds --max-stroke 0.001 mm"
        synthesize --target "20:2,400:40" ${drive} --amplitude-unit g --max-stroke 0.001
-       --summary "${WORK}/stroke.json")
+       --output "${WORK}/stroke.txt")
 expect(synthesize_unmet 3 "warning: after 1 attempts of 1 iterations"
        synthesize --target "20:2,400:40,2000:40" ${drive} --attempts 1 --max-iterations 1
        --tolerance 0.01,0.01 --summary "${WORK}/unmet.json")
