@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "analysis/motion.h"
+#include "analysis/synthesis/joint_step.h"
 
 namespace korvex {
 namespace {
@@ -134,6 +136,34 @@ TEST(Synthesis, ImpossibleRequestsNameTheSetting) {
             EXPECT_EQ(e.input(), c.input) << e.what();
             EXPECT_NE(std::string(e.what()).find(c.words), std::string::npos) << e.what();
         }
+    }
+}
+
+TEST(Synthesis, DampedLeastSquaresSolvesSquareSystems) {
+    // Undamped, the step solves J x = r; damped, it is shorter; a zero
+    // column gives no step at all.
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (std::size_t n : {1u, 2u, 5u, 16u}) {
+        std::vector<double> J(n * n), x(n), r(n, 0.0);
+        for (std::size_t e = 0; e < n; ++e) {
+            for (std::size_t c = 0; c < n; ++c) J[e * n + c] = unit(random) + (e == c ? 3.0 : 0.0);
+        }
+        for (double& v : x) v = unit(random);
+        for (std::size_t e = 0; e < n; ++e) {
+            for (std::size_t c = 0; c < n; ++c) r[e] += J[e * n + c] * x[c];
+        }
+        const std::vector<double> got = dampedLeastSquares(J, r, n, 0.0);
+        double length = 0.0, damped = 0.0;
+        const std::vector<double> shorter = dampedLeastSquares(J, r, n, 0.1);
+        for (std::size_t c = 0; c < n; ++c) {
+            EXPECT_NEAR(got[c], x[c], 1e-12) << n << " " << c;
+            length += x[c] * x[c];
+            damped += shorter[c] * shorter[c];
+        }
+        EXPECT_LT(damped, length) << n;
+        for (std::size_t e = 0; e < n; ++e) J[e * n + n - 1] = 0.0;
+        for (double v : dampedLeastSquares(J, r, n, 0.1)) EXPECT_EQ(v, 0.0) << n;
     }
 }
 
