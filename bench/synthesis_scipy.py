@@ -52,7 +52,7 @@ with tempfile.TemporaryDirectory() as work:
         x = np.concatenate([[0], np.cumsum((v[1:] + v[:-1]) / 2) * interval])
         rest = max(abs(a[0]), abs(a[-1])) / np.abs(a).max(), abs(v[-1]) / np.abs(v).max(), \
             abs(x[-1]) / np.abs(x).max()
-        print(f"seed {seed}: exit {rc.returncode}, {summary['iterations']} iterations, "
+        print(f"seed {seed}: exit {rc.returncode}, attempt {summary['attempt']}, {summary['iterations']} iterations in it, "
               f"korvex-cli synthesize {korvex_s * 1e3:.0f} ms (whole command), "
               f"scipy spectrum of the drive {scipy_s * 1e3:.0f} ms")
         print(f"  scipy's spectrum against the target: {error_db.min():+.3f} to "
