@@ -7,6 +7,7 @@
 #include "cli/analyse_command.h"
 #include "cli/check_command.h"
 #include "cli/generate_command.h"
+#include "cli/synthesize_command.h"
 #include "cli/usage.h"
 
 int main(int argc, char** argv) {
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     CLI::App app{
         "Writes the time history of one shock pulse as two columns, time (s) and amplitude;\n"
         "reports its figures, motion and shock response spectrum. With a command, analyses\n"
-        "or checks a measured record instead.",
+        "or checks a measured record, or synthesises a shaker drive for a required spectrum.",
         "korvex-cli"};
     app.set_version_flag("--version", "korvex " KORVEX_VERSION);
     app.get_formatter()->column_width(30);
@@ -33,16 +34,22 @@ int main(int argc, char** argv) {
     CLI::App* checkCommand = app.add_subcommand(
         "check", "Whether a measured record meets its nominal pulse: band, velocity, spectrum");
     check.add(*checkCommand);
-    for (CLI::App* command : {analyseCommand, checkCommand}) {
+    SynthesizeArguments synthesize;
+    CLI::App* synthesizeCommand = app.add_subcommand(
+        "synthesize", "A shaker drive whose shock response spectrum meets a required one");
+    synthesizeCommand->alias("synthesise");
+    synthesize.add(*synthesizeCommand);
+    for (CLI::App* command : {analyseCommand, checkCommand, synthesizeCommand}) {
         command->get_formatter()->column_width(30);
         command->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     }
 
     try {
         app.parse(argc, argv);
-        CLI::App* command = analyseCommand->parsed() ? analyseCommand
-                            : checkCommand->parsed() ? checkCommand
-                                                     : nullptr;
+        CLI::App* command = analyseCommand->parsed()      ? analyseCommand
+                            : checkCommand->parsed()      ? checkCommand
+                            : synthesizeCommand->parsed() ? synthesizeCommand
+                                                          : nullptr;
         if (command != nullptr) {
             // The pulse's own options mean nothing to a command on a record.
             for (const CLI::Option* option : app.get_options()) {
@@ -54,6 +61,7 @@ int main(int argc, char** argv) {
         }
         if (command == analyseCommand) return runAnalyse(*analyseCommand, analyse);
         if (command == checkCommand) return runCheck(*checkCommand, check);
+        if (command == synthesizeCommand) return runSynthesize(*synthesizeCommand, synthesize);
         return runGenerate(app, generate);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);

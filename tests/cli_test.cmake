@@ -363,9 +363,42 @@ if(NOT last_stdout STREQUAL "korvex 1.0.0.1\n")
   message(SEND_ERROR "version: '${last_stdout}'")
 endif()
 
+# synthesize: a drive for a required spectrum; impossible requests are usage errors.
+set(drive --sample-rate 20000 --duration 0.3 --per-octave 6)
+expect(synthesize_meets 0 "^$" synthesize --target "20:2,400:40,2000:40" ${drive}
+       --format csv --output "${WORK}/drive.csv" --summary "${WORK}/drive.json")
+file(READ "${WORK}/drive.json" drive_summary)
+string(JSON converged GET "${drive_summary}" converged)
+string(JSON final_velocity GET "${drive_summary}" final_velocity)
+string(JSON peak_velocity GET "${drive_summary}" peak_velocity)
+if(NOT converged STREQUAL "ON" OR final_velocity GREATER 1e-9 OR final_velocity LESS -1e-9)
+  message(SEND_ERROR "synthesize_meets: converged ${converged}, final velocity ${final_velocity}")
+endif()
+file(STRINGS "${WORK}/drive.csv" drive_lines LIMIT_COUNT 2)
+if(NOT drive_lines STREQUAL "time_s,acceleration;0,0")
+  message(SEND_ERROR "synthesize_meets: CSV starts ${drive_lines}")
+endif()
+file(WRITE "${WORK}/target.txt" "# frequency level\n20 2\n400 fourty\n")
+expect(synthesize_bad_line 2 "--target: .*target.txt:3: the level, 'fourty', is not"
+       synthesize --target "${WORK}/target.txt" ${drive} --summary -)
+expect(synthesize_no_file 1 "--target: cannot read" synthesize --target "${WORK}/none.txt"
+       ${drive} --summary -)
+expect(synthesize_nyquist 2 "--target: the target's highest frequency, 12000 Hz, is not below half"
+       synthesize --target "100:1,12000:10" ${drive} --summary -)
+expect(synthesize_short 2 "--duration: the drive, 0.05 s .* is too short for the wavelet at 20 Hz"
+       synthesize --target "20:2,400:40" --sample-rate 20000 --duration 0.05 --summary -)
+expect(synthesize_tolerance 2 "--tolerance: LOW,HIGH in dB is needed"
+       synthesize --target "20:2,400:40" ${drive} --tolerance 3 --summary -)
+expect(synthesize_stroke 0 "warning: the stroke, .* exceeds --max-stroke 0.001 mm"
+       synthesize --target "20:2,400:40" ${drive} --amplitude-unit g --max-stroke 0.001
+       --output "${WORK}/stroke.txt")
+expect(synthesize_unmet 3 "warning: after 1 attempts of 1 iterations"
+       synthesize --target "20:2,400:40,2000:40" ${drive} --attempts 1 --max-iterations 1
+       --tolerance 0.01,0.01 --summary "${WORK}/unmet.json")
+
 # The bash completion offers exactly the options and commands that --help lists.
 file(READ "${COMPLETION}" completion)
-foreach(command "korvex-cli" analyse check)
+foreach(command "korvex-cli" analyse check synthesize)
   set(args --help)
   if(NOT command STREQUAL "korvex-cli")
     set(args ${command} --help)
