@@ -17,19 +17,31 @@ std::string flagOf(ReadSetting setting) {
             return "--time-unit";
         case ReadSetting::Rate:
             return "--rate";
+        case ReadSetting::Segment:
+            return "--segment";
+        case ReadSetting::RateVariable:
+            return "--rate-variable";
+        case ReadSetting::Scale:
+            return "--scale";
+        case ReadSetting::UnitLabel:
+            return "--unit-label";
         default:
             return settingName(setting);  // no flag of korvex-cli sets it
     }
 }
 
 void RecordArguments::add(CLI::App& app) {
-    app.add_option("FILE", file, "The record: a text file of columns, or - for standard input")
+    app.add_option("FILE", file,
+                   "The record: a text file of columns, a LabVIEW .lvm, an oscilloscope CSV "
+                   "export, a MATLAB .mat or a WAV file, or - for standard input")
         ->required()
         ->type_name("");
     app.add_option("--column", column,
-                   "The value column: its number from 1, or its name (default 2)")
-        ->type_name("N|NAME")
-        ->option_text("N|NAME");
+                   "The value column: its number from 1, or its name (default 2); of a LabVIEW, "
+                   "oscilloscope, MAT or WAV file, channels as a list (2,3-4,NAME) or all "
+                   "(default all)")
+        ->type_name("N|NAME|LIST|all")
+        ->option_text("N|NAME|LIST|all");
     app.add_option("--time-column", timeColumn,
                    "The time column: its number, its name, or none with --rate (default 1)")
         ->type_name("N|NAME|none")
@@ -37,6 +49,21 @@ void RecordArguments::add(CLI::App& app) {
     addChoiceOption(app, "--time-unit", timeUnit, {"s", "ms"},
                     "Unit of the time column (default s)");
     addNumberOption(app, "--rate", rate, "Samples per second, for a record without a time column");
+    app.add_option("--segment", segment,
+                   "Of a LabVIEW file of several segments: which, from 1, or all (default 1)")
+        ->type_name("N|all")
+        ->option_text("N|all");
+    app.add_option("--rate-variable", rateVariable,
+                   "Of a MAT file: the variable holding the sample rate in Hz (or the interval "
+                   "in s, where its name says dt, interval, delta, period, step or ts)")
+        ->type_name("NAME")
+        ->option_text("NAME");
+    addNumberOption(app, "--scale", scale,
+                    "A factor on the values as stored, such as a sensor's sensitivity (WAV: "
+                    "full scale is 1; default 1)");
+    app.add_option("--unit-label", unitLabel, "The values' unit, where the file does not say it")
+        ->type_name("TEXT")
+        ->option_text("TEXT");
 }
 
 ReadOptions RecordArguments::validate(const CLI::App& app) const {
@@ -44,6 +71,15 @@ ReadOptions RecordArguments::validate(const CLI::App& app) const {
     o.valueColumn = column;
     o.timeColumn = timeColumn;
     o.timeUnit = timeUnit == "ms" ? RecordTimeUnit::Milliseconds : RecordTimeUnit::Seconds;
+    o.segment = segment;
+    o.rateVariable = rateVariable;
+    o.unitLabel = unitLabel;
+    if (app.count("--scale") > 0) {
+        o.scale = numberOption("--scale", scale);
+        if (!std::isfinite(o.scale) || o.scale == 0) {
+            throw UsageError("--scale", "must be a finite number other than 0, got " + scale);
+        }
+    }
     const bool none = timeColumn == "none";
     if (app.count("--rate") > 0) {
         if (!none) {

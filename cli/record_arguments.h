@@ -14,6 +14,7 @@ namespace korvex::cli {
 struct RecordArguments {
     std::string file;
     std::string column, timeColumn, timeUnit = "s", rate;
+    std::string segment, rateVariable, scale, unitLabel;
     void add(CLI::App& app);
     // UsageError for options that do not fit together.
     ReadOptions validate(const CLI::App& app) const;
