@@ -1,6 +1,9 @@
 #include "cli/condition_arguments.h"
 
+#include <cmath>
+
 #include "cli/usage.h"
+#include "pulse/number_text.h"
 
 namespace korvex::cli {
 
@@ -30,13 +33,14 @@ ConditionSettings ConditionArguments::validate(const CLI::App& app) const {
             lowpass == "CFC1000") {
             c.classHz = numberOption("--lowpass", lowpass.substr(3));
         } else {
-            c.cornerHz = numberOption("--lowpass", lowpass);
-            if (!(c.cornerHz > 0)) {
+            const std::optional<double> hz = parseStrictNumber(lowpass);
+            if (!hz || !(*hz > 0) || !std::isfinite(*hz)) {
                 throw UsageError("--lowpass",
-                                 "must be CFC60, CFC180, CFC600, CFC1000 or a frequency greater "
-                                 "than 0, got " +
+                                 "must be CFC60, CFC180, CFC600, CFC1000 or a frequency in Hz "
+                                 "greater than 0, got " +
                                      lowpass);
             }
+            c.cornerHz = *hz;
         }
         s.lowPass = c;
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/record_reader.h"
+#include "analysis/trust/shock_events.h"
 #include "pulse/number_text.h"
 
 namespace korvex {
@@ -72,10 +73,15 @@ std::optional<DataWarning> findDrift(const RecordView& r, const AchievedPulse& p
     for (std::size_t i = p.first; i < p.end; ++i) pulseChange += r.values[i] * dt;
     const auto wait = static_cast<std::size_t>(std::ceil(p.durationS / dt));
     const std::size_t from = std::min(r.size(), p.end + wait);
-    const std::size_t count = r.size() - from;
+    // Up to the next shock, if the record holds more than one.
+    const EventSettings events;
+    const double next = events.thresholdFraction * std::fabs(p.peak);
+    std::size_t to = from;
+    while (to < r.size() && !(std::fabs(r.values[to]) >= next)) ++to;
+    const std::size_t count = to - from;
     if (count < 10) return std::nullopt;
     double sum = 0.0;
-    for (std::size_t i = from; i < r.size(); ++i) sum += r.values[i];
+    for (std::size_t i = from; i < to; ++i) sum += r.values[i];
     const double offset = sum / static_cast<double>(count);
     const double growth = offset * static_cast<double>(count) * dt;
     if (!(std::fabs(growth) > driftFraction * std::fabs(pulseChange))) return std::nullopt;

@@ -40,7 +40,8 @@ struct WarningSettings {
 std::vector<DataWarning> findClipping(const RecordView& record, std::size_t run = 3);
 
 // The velocity still growing after the pulse (from one duration after its
-// end): the mean acceleration there is the offset that would explain it.
+// end to the next shock, one passing the events' default threshold): the
+// mean acceleration there is the offset that would explain it.
 std::optional<DataWarning> findDrift(const RecordView& record, const AchievedPulse& pulse,
                                      double driftFraction = 0.1);
 
