@@ -34,139 +34,143 @@ double designOnTanAxis(double tanValue, double intervalS) {
     return std::atan(tanValue) / (std::numbers::pi * intervalS);
 }
 
-// One direction over p[0], p[Dir], ..., p[Dir (n-1)], from the steady state
-// for a constant input p[0]: the reference recursion.
+// Input and output history: x[n-1], x[n-2], y[n-1], y[n-2].
+struct State {
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+};
+
+// The steady state for an input that has stood at x forever.
+State steady(const Biquad& s, double x) {
+    return {x, x, s.dcGain() * x, s.dcGain() * x};
+}
+
+// src[0], src[Dir], ... src[Dir (n-1)] into dst at the same places (dst may
+// be src), from `st`: the reference recursion. The output's own terms are
+// added last so that the dependent chain is one multiply and one add.
 template <int Dir>
-void plainPass(const Biquad& s, double* p, std::size_t n) {
-    if (n == 0) return;
-    double x1 = p[0], x2 = p[0];
-    double y1 = s.dcGain() * p[0], y2 = y1;
+State plainRun(const Biquad& s, const double* src, double* dst, std::size_t n, State st) {
     for (std::size_t k = 0; k < n; ++k) {
-        double& v = p[Dir * static_cast<std::ptrdiff_t>(k)];
-        const double x = v;
-        const double y = s.a0 * x + s.a1 * x1 + s.a2 * x2 + s.b1 * y1 + s.b2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        v = y;
+        const std::ptrdiff_t at = Dir * static_cast<std::ptrdiff_t>(k);
+        const double x = src[at];
+        const double y = (s.a0 * x + s.a1 * st.x1 + s.a2 * st.x2 + s.b2 * st.y2) + s.b1 * st.y1;
+        st = {x, st.x1, y, st.y1};
+        dst[at] = y;
     }
+    return st;
 }
 
 using V4 = double __attribute__((vector_size(32)));
-constexpr int kLanes = 4;
+constexpr int kLanes = 8;  // two vectors of four: two chains to hide the latency
 
-// Four segments side by side, `length` samples each, from state[j] =
-// {x1, x2, y1, y2} (input and output history); the state at the end is left
-// in state[j]. Write replaces the samples by the output; otherwise the run
-// only finds the end state.
-template <int Dir, bool Write>
-KORVEX_ALWAYS_INLINE void runLanes(const Biquad& s, double* const* start, double (*state)[4],
-                                   std::size_t length) {
-    V4 x1, x2, y1, y2;
+// Eight segments side by side, `length` samples each, from their states;
+// the states at the end are left in place.
+template <int Dir>
+KORVEX_ALWAYS_INLINE void runLanes(const Biquad& s, const double* const* src, double* const* dst,
+                                   State* st, std::size_t length) {
+    V4 x1[2], x2[2], y1[2], y2[2];
     for (int j = 0; j < kLanes; ++j) {
-        x1[j] = state[j][0], x2[j] = state[j][1], y1[j] = state[j][2], y2[j] = state[j][3];
+        x1[j / 4][j % 4] = st[j].x1, x2[j / 4][j % 4] = st[j].x2;
+        y1[j / 4][j % 4] = st[j].y1, y2[j / 4][j % 4] = st[j].y2;
     }
     for (std::ptrdiff_t k = 0; k < static_cast<std::ptrdiff_t>(length); ++k) {
         const std::ptrdiff_t at = Dir * k;
-        const V4 x = {start[0][at], start[1][at], start[2][at], start[3][at]};
-        const V4 y = s.a0 * x + s.a1 * x1 + s.a2 * x2 + s.b1 * y1 + s.b2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        if constexpr (Write) {
-            for (int j = 0; j < kLanes; ++j) start[j][at] = y[j];
+        for (int v = 0; v < 2; ++v) {
+            const double* const* p = src + 4 * v;
+            const V4 x = {p[0][at], p[1][at], p[2][at], p[3][at]};
+            const V4 y = (s.a0 * x + s.a1 * x1[v] + s.a2 * x2[v] + s.b2 * y2[v]) + s.b1 * y1[v];
+            x2[v] = x1[v], x1[v] = x, y2[v] = y1[v], y1[v] = y;
+            for (int j = 0; j < 4; ++j) dst[4 * v + j][at] = y[j];
         }
     }
     for (int j = 0; j < kLanes; ++j) {
-        state[j][0] = x1[j], state[j][1] = x2[j], state[j][2] = y1[j], state[j][3] = y2[j];
+        st[j] = {x1[j / 4][j % 4], x2[j / 4][j % 4], y1[j / 4][j % 4], y2[j / 4][j % 4]};
     }
 }
 
-template <int Dir, bool Write>
-KORVEX_AVX2 void runLanesAvx2(const Biquad& s, double* const* start, double (*state)[4],
-                              std::size_t length) {
-    runLanes<Dir, Write>(s, start, state, length);
+template <int Dir>
+KORVEX_AVX2 void runLanesAvx2(const Biquad& s, const double* const* src, double* const* dst,
+                              State* st, std::size_t length) {
+    runLanes<Dir>(s, src, dst, st, length);
 }
 
-template <int Dir, bool Write>
-void runLanesPortable(const Biquad& s, double* const* start, double (*state)[4],
+template <int Dir>
+void runLanesPortable(const Biquad& s, const double* const* src, double* const* dst, State* st,
                       std::size_t length) {
-    runLanes<Dir, Write>(s, start, state, length);
+    runLanes<Dir>(s, src, dst, st, length);
 }
 
-// Segments shorter than this are not worth the extra pass.
+// Segments shorter than this are not worth splitting.
 constexpr std::size_t kSegmentMin = 4096;
 // The largest squared pole radius run in segments: there the segmented
 // run's error stays within ten times the plain one's (tested).
 constexpr double kSegmentPoleMax = 0.998;
+// Where the homogeneous response u is cut: far under any sample's rounding.
+constexpr double kNegligible = 1e-20;
 
-// The plain pass's result, up to rounding, with segments run side by side.
-// A first run from zero output history finds each segment's end state; the
-// true state entering each segment then follows in order, adding the
-// homogeneous response of the true state entering the one before,
-// y[k] = Y1 u[k] + Y2 b2 u[k-1] with u[-1] = 1, u[-2] = 0 and
-// u[k] = b1 u[k-1] + b2 u[k-2]; a second run from those states writes the
-// output, so its rounding is the plain recursion's.
+// plainRun's result, up to rounding, with segments run side by side. The
+// output history entering each segment follows from the one before: its
+// homogeneous response y[k] = Y1 u[k] + Y2 b2 u[k-1] (u[-1] = 1, u[-2] = 0,
+// u[k] = b1 u[k-1] + b2 u[k-2]) plus the response to the segment's own
+// input from rest, of which only the last K samples matter, K being where u
+// has decayed below 1e-20 (the poles are inside the unit circle). Then
+// every segment runs from its true state, so the rounding is the plain
+// recursion's.
 template <int Dir>
-void segmentedPass(const Biquad& s, double* p, std::size_t n) {
+State segmentedRun(const Biquad& s, const double* src, double* dst, std::size_t n, State st) {
     const std::size_t groups = threadsFor(n / (kLanes * kSegmentMin));
     const std::size_t segments = groups * kLanes;
     const std::size_t length = n / segments;
-    // Poles this near 1 (|b2| = r^2) amplify the rounding of the carried
-    // states past the recursion's own: those run plainly.
-    if (length < kSegmentMin || std::fabs(s.b2) > kSegmentPoleMax) return plainPass<Dir>(s, p, n);
-    const auto at = [p](std::size_t i) { return p + Dir * static_cast<std::ptrdiff_t>(i); };
-
-    // u[length - 3 .. length - 1], by the recursion (it decays: the poles are
-    // inside the unit circle, so it may stop once it is below any rounding).
-    double u1 = 1.0, u2 = 0.0, u3 = 0.0;  // u[k-1], u[k-2], u[k-3]
-    for (std::size_t k = 0; k < length && (std::fabs(u1) > 1e-300 || std::fabs(u2) > 1e-300); ++k) {
+    if (length < kSegmentMin || std::fabs(s.b2) > kSegmentPoleMax) {
+        return plainRun<Dir>(s, src, dst, n, st);
+    }
+    const auto at = [](auto* p, std::size_t i) { return p + Dir * static_cast<std::ptrdiff_t>(i); };
+    std::vector<double> u{1.0};  // u[k - 1] at index k
+    for (double u1 = 1.0, u2 = 0.0; u.size() <= length;) {
         const double next = s.b1 * u1 + s.b2 * u2;
-        u3 = u2, u2 = u1, u1 = next;
+        u.push_back(next);
+        if (std::fabs(next) < kNegligible && std::fabs(u1) < kNegligible) break;
+        u2 = u1, u1 = next;
     }
+    const auto uAt = [&u](std::size_t k) { return k + 1 < u.size() ? u[k + 1] : 0.0; };
+    const std::size_t reach = std::min(length, u.size() + 2);
 
-    // Input history entering each segment, taken before any is replaced;
-    // the first segment's is the steady state for its first input.
-    std::vector<double> zero(4 * segments), state(4 * segments);
-    for (std::size_t j = 0; j < segments; ++j) {
-        zero[4 * j] = state[4 * j] = j == 0 ? *at(0) : *at(j * length - 1);
-        zero[4 * j + 1] = state[4 * j + 1] = j == 0 ? *at(0) : *at(j * length - 2);
-    }
-    state[2] = state[3] = s.dcGain() * *at(0);
-    const bool avx2 = cpuHasAvx2();
-    const auto run = [&]<bool Write>(std::vector<double>& states) {
-        auto* lanes = reinterpret_cast<double(*)[4]>(states.data());
-        parallelFor(groups, static_cast<unsigned>(groups), [&](std::size_t g, unsigned) {
-            double* starts[kLanes];
-            for (std::size_t j = 0; j < kLanes; ++j) starts[j] = at((g * kLanes + j) * length);
-            (avx2 ? runLanesAvx2<Dir, Write>
-                  : runLanesPortable<Dir, Write>)(s, starts, lanes + g * kLanes, length);
-        });
-    };
-    run.template operator()<false>(zero);
+    std::vector<State> states(segments);
+    states[0] = st;
     for (std::size_t j = 0; j + 1 < segments; ++j) {
-        const double Y1 = state[4 * j + 2], Y2 = state[4 * j + 3] * s.b2;
-        state[4 * j + 6] = zero[4 * j + 2] + Y1 * u1 + Y2 * u2;
-        state[4 * j + 7] = zero[4 * j + 3] + Y1 * u2 + Y2 * u3;
+        // The response to this segment's last `reach` inputs from rest.
+        const std::size_t end = (j + 1) * length, from = end - reach;
+        State rest = from == 0 ? State{st.x1, st.x2, 0, 0}
+                               : State{*at(src, from - 1), *at(src, from - 2), 0, 0};
+        for (std::size_t i = from; i < end; ++i) {
+            const double x = *at(src, i);
+            const double y =
+                (s.a0 * x + s.a1 * rest.x1 + s.a2 * rest.x2 + s.b2 * rest.y2) + s.b1 * rest.y1;
+            rest = {x, rest.x1, y, rest.y1};
+        }
+        const double Y1 = states[j].y1, Y2 = states[j].y2 * s.b2;
+        states[j + 1] = {*at(src, end - 1), *at(src, end - 2),
+                         rest.y1 + Y1 * uAt(length - 1) + Y2 * uAt(length - 2),
+                         rest.y2 + Y1 * uAt(length - 2) + Y2 * uAt(length - 3)};
     }
-    run.template operator()<true>(state);
+    const bool avx2 = cpuHasAvx2();
+    parallelFor(groups, static_cast<unsigned>(groups), [&](std::size_t g, unsigned) {
+        const double* from[kLanes];
+        double* to[kLanes];
+        for (std::size_t j = 0; j < kLanes; ++j) {
+            from[j] = at(src, (g * kLanes + j) * length);
+            to[j] = at(dst, (g * kLanes + j) * length);
+        }
+        (avx2 ? runLanesAvx2<Dir> : runLanesPortable<Dir>)(s, from, to, &states[g * kLanes],
+                                                           length);
+    });
     // The last segment runs on over the remainder.
-    double x1 = state[4 * segments - 4], x2 = state[4 * segments - 3];
-    double y1 = state[4 * segments - 2], y2 = state[4 * segments - 1];
-    for (std::size_t i = segments * length; i < n; ++i) {
-        const double x = *at(i);
-        const double y = s.a0 * x + s.a1 * x1 + s.a2 * x2 + s.b1 * y1 + s.b2 * y2;
-        x2 = x1, x1 = x, y2 = y1, y1 = y;
-        *at(i) = y;
-    }
+    const std::size_t done = segments * length;
+    return plainRun<Dir>(s, at(src, done), at(dst, done), n - done, states.back());
 }
 
 template <int Dir>
-void pass(const Biquad& s, double* p, std::size_t n, bool plain) {
-    if (plain) return plainPass<Dir>(s, p, n);
-    segmentedPass<Dir>(s, p, n);
+State run(const Biquad& s, const double* src, double* dst, std::size_t n, State st, bool plain) {
+    return plain ? plainRun<Dir>(s, src, dst, n, st) : segmentedRun<Dir>(s, src, dst, n, st);
 }
 
 }  // namespace
@@ -214,15 +218,21 @@ void filtfilt(const Biquad& s, std::span<const double> in, std::span<double> out
     const std::size_t n = in.size();
     if (n == 0) return;
     pad = std::min(pad, n - 1);
-    std::vector<double> ext(n + 2 * pad);
+    // The padding, in order of time: left[0] comes first, right[pad - 1] last.
+    std::vector<double> left(pad), right(pad);
     for (std::size_t k = 0; k < pad; ++k) {
-        ext[k] = 2 * in[0] - in[pad - k];
-        ext[pad + n + k] = 2 * in[n - 1] - in[n - 2 - k];
+        left[k] = 2 * in[0] - in[pad - k];
+        right[k] = 2 * in[n - 1] - in[n - 2 - k];
     }
-    std::copy(in.begin(), in.end(), ext.begin() + static_cast<std::ptrdiff_t>(pad));
-    pass<1>(s, ext.data(), ext.size(), plain);
-    pass<-1>(s, ext.data() + ext.size() - 1, ext.size(), plain);
-    std::copy_n(ext.begin() + static_cast<std::ptrdiff_t>(pad), n, out.begin());
+    State st = steady(s, pad > 0 ? left[0] : in[0]);
+    st = plainRun<1>(s, left.data(), left.data(), pad, st);
+    st = run<1>(s, in.data(), out.data(), n, st, plain);
+    plainRun<1>(s, right.data(), right.data(), pad, st);
+    // Backward from the steady state for the last forward output; the left
+    // padding's backward output is not needed.
+    State back = steady(s, pad > 0 ? right[pad - 1] : out[n - 1]);
+    if (pad > 0) back = plainRun<-1>(s, &right[pad - 1], &right[pad - 1], pad, back);
+    run<-1>(s, &out[n - 1], &out[n - 1], n, back, plain);
 }
 
 }  // namespace korvex
