@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -50,6 +51,11 @@ TEST(DataWarnings, EachFaultIsNamedWithItsPlace) {
     for (double& v : drifting) v += 5.0;  // a channel's offset
     std::vector<double> twoSamplesAtPeak = pulse();
     twoSamplesAtPeak[100] = twoSamplesAtPeak[101] = 700;
+    // A smooth peak finely sampled and rounded as a 16-bit recorder would,
+    // to a few equal samples at the top: not a clip.
+    std::vector<double> rounded = sampledPulse(PulseShape::HalfSine, 50, 0.011, 0.005, 0.05, 1e-5);
+    for (double& v : rounded) v = std::round(v * 1e3) / 1e3;
+    ASSERT_GE(std::count(rounded.begin(), rounded.end(), 50.0), 3);
     const std::vector<double> narrow =
         sampledPulse(PulseShape::HalfSine, 50, 0.0006, 0.01, 0.05, dt);
     struct Case {

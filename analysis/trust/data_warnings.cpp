@@ -18,6 +18,22 @@ struct Run {
     std::size_t first = 0, length = 0, count = 0;  // the longest, and how many
 };
 
+// Whether the plateau [first, end) is only a smooth peak's samples rounded
+// to the same value: a straight line through the two samples before it (or
+// after it) reaches its middle within `scale` (a hundredth of the range) of
+// where it started; into a clip that line runs on well past the level.
+bool roundedPeak(const double* x, std::size_t n, std::size_t first, std::size_t end, double scale) {
+    const double half = static_cast<double>(end - first) / 2 + 1;
+    double overshoot = 0.0;
+    bool seen = false;
+    if (first >= 2) overshoot = std::fabs(x[first - 1] - x[first - 2]) * half, seen = true;
+    if (end + 2 <= n) {
+        overshoot = std::max(overshoot, std::fabs(x[end + 1] - x[end]) * half);
+        seen = true;
+    }
+    return seen && overshoot < scale;
+}
+
 }  // namespace
 
 std::vector<DataWarning> findClipping(const RecordView& r, std::size_t minRun) {
@@ -43,7 +59,7 @@ std::vector<DataWarning> findClipping(const RecordView& r, std::size_t minRun) {
             }
             std::size_t j = i;
             while (j < n && x[j] == level) ++j;
-            if (j - i >= minRun) {
+            if (j - i >= minRun && !roundedPeak(x, n, i, j, 0.01 * (high - low))) {
                 ++best.count;
                 if (j - i > best.length) best.first = i, best.length = j - i;
             }

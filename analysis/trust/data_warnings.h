@@ -35,8 +35,11 @@ struct WarningSettings {
 
 // Runs of at least `run` consecutive samples equal to the record's largest
 // or smallest value, where that value stands at least half the record's
-// range from its mean (so a flat baseline at an extreme is not a clip): one
-// warning per extreme, at its longest run.
+// range from its mean (so a flat baseline at an extreme is not a clip) and
+// the record runs into the run steeply: a line through the two samples
+// before it or after it would pass the level by a hundredth of the range by
+// the run's middle (a finely sampled smooth peak, rounded to a few equal
+// samples, does not). One warning per extreme, at its longest run.
 std::vector<DataWarning> findClipping(const RecordView& record, std::size_t run = 3);
 
 // The velocity still growing after the pulse (from one duration after its
