@@ -51,9 +51,22 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
         view.values = conditioned.values;
         motionView.values = conditioned.motion.empty() ? conditioned.values : conditioned.motion;
     }
-    const AchievedPulse pulse = measurePulse(view, trust.pulseFraction);
+    // The motion on the second core while this one judges the data and
+    // takes the figures.
+    std::future<MotionFigures> motionFigures;
+    if (!o.summary.empty()) {
+        motionFigures = std::async(std::launch::async, [&motionView] {
+            return computeMotion(motionView.values, motionView.intervalS);
+        });
+    }
+    // One scan of the record as read serves the pulse (when the record is
+    // judged as read) and the clips.
+    const SampleScan rawScan = scanSamples(raw.values);
+    const AchievedPulse pulse = view.values.data() == raw.values.data()
+                                    ? measurePulse(view, trust.pulseFraction, rawScan)
+                                    : measurePulse(view, trust.pulseFraction);
     const std::vector<DataWarning> warnings =
-        dataWarnings(raw, conditionSettings.highPassHz > 0 ? nullptr : &view, pulse, {});
+        dataWarnings(raw, conditionSettings.highPassHz > 0 ? nullptr : &view, pulse, {}, &rawScan);
     printWarnings(warnings);
     const bool lowerBound = peakIsLowerBound(warnings);
     std::vector<ShockEvent> events;
@@ -61,10 +74,6 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
 
     bool ok = true;
     if (!o.summary.empty()) {
-        // The motion on the second core while this one takes the figures.
-        std::future<MotionFigures> motionFigures = std::async(std::launch::async, [&motionView] {
-            return computeMotion(motionView.values, motionView.intervalS);
-        });
         const RecordFigures f = computeRecordFigures(view);
         nlohmann::ordered_json j = {
             {"source", record.source},

@@ -6,6 +6,8 @@
 #include <numbers>
 #include <vector>
 
+#include "analysis/trust/sample_scan.h"
+
 namespace korvex {
 namespace {
 
@@ -26,25 +28,20 @@ double startCrossing(const RecordView& r, double sign, std::size_t peak, std::si
     return at == first ? r.timeAt(at) : crossing(r, sign, at - 1, level);
 }
 
-}  // namespace
-
-AchievedPulse measurePulse(const RecordView& r, double fraction) {
-    return measurePulse(r, 0, r.size(), fraction);
-}
-
-AchievedPulse measurePulse(const RecordView& r, std::size_t first, std::size_t end,
-                           double fraction) {
+AchievedPulse noPulse(double fraction) {
     AchievedPulse p;
     p.fraction = fraction;
-    end = std::min(end, r.size());
-    if (first >= end) return p;
-    double largest = 0.0;
-    for (std::size_t i = first; i < end; ++i) {
-        const double m = std::fabs(r.values[i]);
-        if (std::isnan(m)) return p;
-        if (m > largest) largest = m, p.peakIndex = i;
-    }
-    if (!(largest > 0) || std::isinf(largest)) return p;
+    return p;
+}
+
+AchievedPulse measureWithin(const RecordView& r, std::size_t first, std::size_t end,
+                            double fraction, const SampleScan& scan) {
+    AchievedPulse p;
+    p.fraction = fraction;
+    const double largest = scan.largest;
+    if (!scan.finite || !(largest > 0)) return p;
+    p.peakIndex = first;
+    while (std::fabs(r.values[p.peakIndex]) != largest) ++p.peakIndex;
     p.found = true;
     p.peak = r.values[p.peakIndex];
     p.peakTimeS = r.timeAt(p.peakIndex);
@@ -60,6 +57,25 @@ AchievedPulse measurePulse(const RecordView& r, std::size_t first, std::size_t e
     p.endS = last + 1 == end ? r.timeAt(last) : crossing(r, sign, last, low);
     p.durationS = p.endS - p.startS;
     return p;
+}
+
+}  // namespace
+
+AchievedPulse measurePulse(const RecordView& r, double fraction) {
+    return measurePulse(r, 0, r.size(), fraction);
+}
+
+AchievedPulse measurePulse(const RecordView& r, std::size_t first, std::size_t end,
+                           double fraction) {
+    end = std::min(end, r.size());
+    if (first >= end) return noPulse(fraction);
+    return measureWithin(r, first, end, fraction,
+                         scanSamples(r.values.subspan(first, end - first)));
+}
+
+AchievedPulse measurePulse(const RecordView& r, double fraction, const SampleScan& scan) {
+    if (r.size() == 0) return noPulse(fraction);
+    return measureWithin(r, 0, r.size(), fraction, scan);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "analysis/record.h"
+#include "analysis/trust/sample_scan.h"
 
 namespace korvex {
 
@@ -32,6 +33,8 @@ struct AchievedPulse {
 AchievedPulse measurePulse(const RecordView& record, double fraction = kDefaultPulseFraction);
 AchievedPulse measurePulse(const RecordView& record, std::size_t first, std::size_t end,
                            double fraction);
+// The whole record, its scan already taken.
+AchievedPulse measurePulse(const RecordView& record, double fraction, const SampleScan& scan);
 
 enum class PulseShape { HalfSine, TerminalSawtooth };
 

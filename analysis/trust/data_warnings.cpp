@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/record_reader.h"
+#include "analysis/trust/sample_scan.h"
 #include "analysis/trust/shock_events.h"
 #include "pulse/number_text.h"
 
@@ -36,35 +37,38 @@ bool roundedPeak(const double* x, std::size_t n, std::size_t first, std::size_t 
 
 }  // namespace
 
-std::vector<DataWarning> findClipping(const RecordView& r, std::size_t minRun) {
+std::vector<DataWarning> findClipping(const RecordView& r, std::size_t minRun,
+                                      const SampleScan* given) {
     std::vector<DataWarning> out;
     const std::size_t n = r.size();
     if (n < minRun || minRun < 2) return out;
     const double* x = r.values.data();
-    double high = x[0], low = x[0], sum = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        high = std::max(high, x[i]);
-        low = std::min(low, x[i]);
-        sum += x[i];
-    }
-    const double mean = sum / static_cast<double>(n);
-    if (!std::isfinite(high - low) || !std::isfinite(mean) || !(high > low)) return out;
-    for (const double level : {high, low}) {
-        if (!(std::fabs(level - mean) >= 0.5 * (high - low))) continue;
-        Run best;
-        for (std::size_t i = 0; i < n;) {
-            if (x[i] != level) {
-                ++i;
-                continue;
-            }
-            std::size_t j = i;
-            while (j < n && x[j] == level) ++j;
-            if (j - i >= minRun && !roundedPeak(x, n, i, j, 0.01 * (high - low))) {
-                ++best.count;
-                if (j - i > best.length) best.first = i, best.length = j - i;
-            }
-            i = j;
+    const SampleScan scan = given != nullptr ? *given : scanSamples(r.values);
+    const double high = scan.high, low = scan.low;
+    const double mean = scan.sum / static_cast<double>(n);
+    if (!scan.finite || !(high > low)) return out;
+    // A level counts only far from the mean, and only its runs that the
+    // record enters steeply; the longest of them and how many there are.
+    const auto counts = [&](double level) { return std::fabs(level - mean) >= 0.5 * (high - low); };
+    const bool atHigh = counts(high), atLow = counts(low);
+    if (!atHigh && !atLow) return out;
+    Run runs[2];
+    // Levels never met compare with NaN: false.
+    const double h = atHigh ? high : NAN, l = atLow ? low : NAN;
+    for (std::size_t i = findEither(r.values, 0, h, l); i < n; i = findEither(r.values, i, h, l)) {
+        const double v = x[i];
+        std::size_t j = i;
+        while (j < n && x[j] == v) ++j;
+        Run& best = runs[v == high ? 0 : 1];
+        if (j - i >= minRun && !roundedPeak(x, n, i, j, 0.01 * (high - low))) {
+            ++best.count;
+            if (j - i > best.length) best.first = i, best.length = j - i;
         }
+        i = j;
+    }
+    for (int side = 0; side < 2; ++side) {
+        const Run& best = runs[side];
+        const double level = side == 0 ? high : low;
         if (best.count == 0) continue;
         DataWarning w{"clipped",
                       "clipped: " + std::to_string(best.length) + " samples at " +
@@ -93,11 +97,9 @@ std::optional<DataWarning> findDrift(const RecordView& r, const AchievedPulse& p
     const EventSettings events;
     const double next = events.thresholdFraction * std::fabs(p.peak);
     std::size_t to = from;
-    while (to < r.size() && !(std::fabs(r.values[to]) >= next)) ++to;
+    const double sum = sumBeforeMagnitude(r.values, from, next, to);
     const std::size_t count = to - from;
     if (count < 10) return std::nullopt;
-    double sum = 0.0;
-    for (std::size_t i = from; i < to; ++i) sum += r.values[i];
     const double offset = sum / static_cast<double>(count);
     const double growth = offset * static_cast<double>(count) * dt;
     if (!(std::fabs(growth) > driftFraction * std::fabs(pulseChange))) return std::nullopt;
@@ -151,11 +153,11 @@ std::optional<DataWarning> checkTimeSteps(const RecordView& r, double tolerance)
 }
 
 std::vector<DataWarning> dataWarnings(const RecordView& raw, const RecordView* drift,
-                                      const AchievedPulse& pulse, const WarningSettings& s) {
-    std::vector<DataWarning> out = findClipping(raw, s.clipRun);
+                                      const AchievedPulse& pulse, const WarningSettings& s,
+                                      const SampleScan* rawScan) {
+    std::vector<DataWarning> out = findClipping(raw, s.clipRun, rawScan);
     for (auto w : {drift ? findDrift(*drift, pulse, s.driftFraction) : std::nullopt,
-                   checkPulseSampling(pulse, raw.intervalS, s.minPulseSamples),
-                   checkTimeSteps(raw, kIntervalTolerance)}) {
+                   checkPulseSampling(pulse, raw.intervalS, s.minPulseSamples)}) {
         if (w) out.push_back(std::move(*w));
     }
     return out;

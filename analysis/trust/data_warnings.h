@@ -10,6 +10,7 @@
 
 #include "analysis/record.h"
 #include "analysis/trust/achieved_pulse.h"
+#include "analysis/trust/sample_scan.h"
 
 namespace korvex {
 
@@ -40,7 +41,9 @@ struct WarningSettings {
 // before it or after it would pass the level by a hundredth of the range by
 // the run's middle (a finely sampled smooth peak, rounded to a few equal
 // samples, does not). One warning per extreme, at its longest run.
-std::vector<DataWarning> findClipping(const RecordView& record, std::size_t run = 3);
+// `scan`: the record's, when the caller has it already.
+std::vector<DataWarning> findClipping(const RecordView& record, std::size_t run = 3,
+                                      const SampleScan* scan = nullptr);
 
 // The velocity still growing after the pulse (from one duration after its
 // end to the next shock, one passing the events' default threshold): the
@@ -61,12 +64,14 @@ std::optional<DataWarning> checkPreTrigger(const RecordView& record, const Achie
 // (records with their own times only).
 std::optional<DataWarning> checkTimeSteps(const RecordView& record, double tolerance);
 
-// All of the above that need no check window; `raw` is the record as read
-// (clips, time steps), `drift` the conditioned record before any high pass
+// Clips, drift and sampling (not the time steps: the reader refuses a
+// record whose steps stray, so only a caller that lets one through asks);
+// `raw` is the record as read (clips), `drift` the conditioned record before any high pass
 // (null with one: the high pass takes the velocity back to rest by design),
 // the pulse measured on the conditioned record.
 std::vector<DataWarning> dataWarnings(const RecordView& raw, const RecordView* drift,
-                                      const AchievedPulse& pulse, const WarningSettings& settings);
+                                      const AchievedPulse& pulse, const WarningSettings& settings,
+                                      const SampleScan* rawScan = nullptr);
 
 // Whether any warning says the peak is a lower bound.
 bool peakIsLowerBound(const std::vector<DataWarning>& warnings);
