@@ -59,15 +59,6 @@ SampleScan scanSamples(std::span<const double> x) {
     return s;
 }
 
-double sumSamples(std::span<const double> x) {
-    V2 sum[2] = {};
-    std::size_t i = 0;
-    for (; i + 4 <= x.size(); i += 4) sum[0] += load(&x[i]), sum[1] += load(&x[i + 2]);
-    double total = (sum[0][0] + sum[0][1]) + (sum[1][0] + sum[1][1]);
-    for (; i < x.size(); ++i) total += x[i];
-    return total;
-}
-
 std::size_t findEither(std::span<const double> x, std::size_t i, double a, double b) {
     const V2 va = {a, a}, vb = {b, b};
     for (; i + 8 <= x.size(); i += 8) {
@@ -79,6 +70,20 @@ std::size_t findEither(std::span<const double> x, std::size_t i, double a, doubl
         if (anyOf(hit)) break;
     }
     while (i < x.size() && !(x[i] == a || x[i] == b)) ++i;
+    return i;
+}
+
+std::size_t findMagnitude(std::span<const double> x, std::size_t i, double level) {
+    const V2 l = {level, level}, zero = {};
+    for (; i + 8 <= x.size(); i += 8) {
+        M2 hit = {};
+        for (int k = 0; k < 4; ++k) {
+            const V2 p = load(&x[i + 2 * k]);
+            hit |= (p < zero ? -p : p) >= l;
+        }
+        if (anyOf(hit)) break;
+    }
+    while (i < x.size() && !(std::fabs(x[i]) >= level)) ++i;
     return i;
 }
 

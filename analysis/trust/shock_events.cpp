@@ -3,23 +3,22 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/trust/sample_scan.h"
+
 namespace korvex {
 
 std::vector<ShockEvent> findEvents(const RecordView& r, const EventSettings& s) {
     std::vector<ShockEvent> events;
     const std::size_t n = r.size();
-    double largest = 0.0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const double m = std::fabs(r.values[i]);
-        if (std::isfinite(m)) largest = std::max(largest, m);
-    }
+    const SampleScan scan = scanSamples(r.values);
+    const double largest = scan.finite ? scan.largest : 0.0;
     const double threshold = s.threshold ? std::fabs(*s.threshold) : s.thresholdFraction * largest;
     if (!(largest > 0) || !(threshold > 0)) return events;
     const double dead = r.intervalS > 0 ? s.deadTimeS / r.intervalS : 0.0;
     // Spans [a, b] of samples at or above the threshold, gaps under the dead time joined.
     std::vector<std::pair<std::size_t, std::size_t>> spans;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!(std::fabs(r.values[i]) >= threshold)) continue;
+    for (std::size_t i = findMagnitude(r.values, 0, threshold); i < n;
+         i = findMagnitude(r.values, i + 1, threshold)) {
         if (!spans.empty() && static_cast<double>(i - spans.back().second) <= dead) {
             spans.back().second = i;
         } else {
