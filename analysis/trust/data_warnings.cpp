@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/record_reader.h"
 #include "analysis/trust/sample_scan.h"
 #include "analysis/trust/shock_events.h"
 #include "pulse/number_text.h"
