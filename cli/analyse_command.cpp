@@ -32,7 +32,8 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
     requireDistinctOutputs({{"FILE", a.record.file == "-" ? "" : a.record.file},
                             {"--summary", o.summary},
                             {"--srs", o.srs},
-                            {"--motion", motion.motion}});
+                            {"--motion", motion.motion},
+                            {"--events", trust.events && o.summary.empty() ? "-" : ""}});
 
     Record record;
     int status = kExitDone;

@@ -303,6 +303,8 @@ expect(analyse_events 0 "" analyse "${WORK}/clipped.txt" --time-column none --ra
 if(NOT last_stdout MATCHES "^# shock events: 2\n# event start_s peak_time_s peak duration_s\n1 [^\n]+\n2 ")
   message(SEND_ERROR "analyse_events: ${last_stdout}")
 endif()
+expect(events_and_srs 2 "--srs and --events: both would write to standard output" analyse
+       "${WORK}/shock.txt" --events --srs -)
 foreach(case "--event-threshold;1;needs --events" "--lowpass;CFC2;--lowpass: must be CFC60"
              "--lowpass;9000;--lowpass: 9000 needs a design frequency")
   list(POP_FRONT case option value pattern)
