@@ -9,9 +9,13 @@
 namespace korvex {
 namespace {
 
-// Two lanes (SSE2, every x86-64), two of them side by side per step.
+// Two lanes (SSE2, every x86-64), four of them side by side per step so no
+// chain of dependent operations sets the pace.
 using V2 = double __attribute__((vector_size(16)));
 using M2 = long long __attribute__((vector_size(16)));
+constexpr std::size_t kStep = 8;
+// Samples checked before a block's sum is taken (from the first level cache).
+constexpr std::size_t kBlock = 64;
 
 KORVEX_ALWAYS_INLINE V2 load(const double* p) {
     V2 v;
@@ -19,7 +23,16 @@ KORVEX_ALWAYS_INLINE V2 load(const double* p) {
     return v;
 }
 
-KORVEX_ALWAYS_INLINE bool anyOf(M2 m) {
+KORVEX_ALWAYS_INLINE V2 magnitude(V2 v) {
+    const M2 noSign = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    return reinterpret_cast<V2>(reinterpret_cast<M2>(v) & noSign);
+}
+
+// Whether any of the kStep samples at p has a magnitude of at least l.
+KORVEX_ALWAYS_INLINE bool anyReaches(const double* p, V2 l) {
+    const M2 a = magnitude(load(p)) >= l, b = magnitude(load(p + 2)) >= l;
+    const M2 c = magnitude(load(p + 4)) >= l, d = magnitude(load(p + 6)) >= l;
+    const M2 m = (a | b) | (c | d);
     return (m[0] | m[1]) != 0;
 }
 
@@ -29,11 +42,11 @@ SampleScan scanSamples(std::span<const double> x) {
     SampleScan s;
     const std::size_t n = x.size();
     if (n == 0) return s;
-    V2 lo[2], hi[2], sum[2] = {}, bad[2] = {};
-    lo[0] = lo[1] = hi[0] = hi[1] = V2{x[0], x[0]};
+    V2 lo[4], hi[4], sum[4] = {}, bad[4] = {};
+    for (int k = 0; k < 4; ++k) lo[k] = hi[k] = V2{x[0], x[0]};
     std::size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        for (int k = 0; k < 2; ++k) {
+    for (; i + kStep <= n; i += kStep) {
+        for (int k = 0; k < 4; ++k) {
             const V2 v = load(&x[i + 2 * k]);
             lo[k] = v < lo[k] ? v : lo[k];
             hi[k] = v > hi[k] ? v : hi[k];
@@ -41,10 +54,13 @@ SampleScan scanSamples(std::span<const double> x) {
             bad[k] += v - v;  // NaN for a NaN or an infinity, else 0
         }
     }
-    double low = std::min({lo[0][0], lo[0][1], lo[1][0], lo[1][1]});
-    double high = std::max({hi[0][0], hi[0][1], hi[1][0], hi[1][1]});
-    double total = (sum[0][0] + sum[0][1]) + (sum[1][0] + sum[1][1]);
-    double wrong = (bad[0][0] + bad[0][1]) + (bad[1][0] + bad[1][1]);
+    double low = x[0], high = x[0], total = 0.0, wrong = 0.0;
+    for (int k = 0; k < 4; ++k) {
+        low = std::min({low, lo[k][0], lo[k][1]});
+        high = std::max({high, hi[k][0], hi[k][1]});
+        total += sum[k][0] + sum[k][1];
+        wrong += bad[k][0] + bad[k][1];
+    }
     for (; i < n; ++i) {
         low = std::min(low, x[i]);
         high = std::max(high, x[i]);
@@ -61,27 +77,22 @@ SampleScan scanSamples(std::span<const double> x) {
 
 std::size_t findEither(std::span<const double> x, std::size_t i, double a, double b) {
     const V2 va = {a, a}, vb = {b, b};
-    for (; i + 8 <= x.size(); i += 8) {
-        M2 hit = {};
+    for (; i + kStep <= x.size(); i += kStep) {
+        M2 m[4];
         for (int k = 0; k < 4; ++k) {
             const V2 p = load(&x[i + 2 * k]);
-            hit |= (p == va) | (p == vb);
+            m[k] = (p == va) | (p == vb);
         }
-        if (anyOf(hit)) break;
+        const M2 any = (m[0] | m[1]) | (m[2] | m[3]);
+        if ((any[0] | any[1]) != 0) break;
     }
     while (i < x.size() && !(x[i] == a || x[i] == b)) ++i;
     return i;
 }
 
 std::size_t findMagnitude(std::span<const double> x, std::size_t i, double level) {
-    const V2 l = {level, level}, zero = {};
-    for (; i + 8 <= x.size(); i += 8) {
-        M2 hit = {};
-        for (int k = 0; k < 4; ++k) {
-            const V2 p = load(&x[i + 2 * k]);
-            hit |= (p < zero ? -p : p) >= l;
-        }
-        if (anyOf(hit)) break;
+    const V2 l = {level, level};
+    for (; i + kStep <= x.size() && !anyReaches(&x[i], l); i += kStep) {
     }
     while (i < x.size() && !(std::fabs(x[i]) >= level)) ++i;
     return i;
@@ -89,20 +100,19 @@ std::size_t findMagnitude(std::span<const double> x, std::size_t i, double level
 
 double sumBeforeMagnitude(std::span<const double> x, std::size_t i, double level,
                           std::size_t& end) {
-    const V2 l = {level, level}, zero = {};
-    V2 sum = {};
-    for (; i + 8 <= x.size(); i += 8) {
-        M2 hit = {};
-        V2 block = {};
-        for (int k = 0; k < 4; ++k) {
-            const V2 p = load(&x[i + 2 * k]);
-            hit |= (p < zero ? -p : p) >= l;
-            block += p;
+    const V2 l = {level, level};
+    V2 sum[4] = {};
+    // Whole blocks with no sample at the level: checked, then summed.
+    for (; i + kBlock <= x.size(); i += kBlock) {
+        bool reached = false;
+        for (std::size_t k = 0; k < kBlock; k += kStep) reached |= anyReaches(&x[i + k], l);
+        if (reached) break;
+        for (std::size_t k = 0; k < kBlock; k += kStep) {
+            for (int j = 0; j < 4; ++j) sum[j] += load(&x[i + k + 2 * static_cast<std::size_t>(j)]);
         }
-        if (anyOf(hit)) break;
-        sum += block;
     }
-    double total = sum[0] + sum[1];
+    double total = 0.0;
+    for (const V2& v : sum) total += v[0] + v[1];
     for (; i < x.size() && !(std::fabs(x[i]) >= level); ++i) total += x[i];
     end = i;
     return total;
