@@ -36,39 +36,47 @@ bool roundedPeak(const double* x, std::size_t n, std::size_t first, std::size_t 
 
 }  // namespace
 
-std::vector<DataWarning> findClipping(const RecordView& r, std::size_t minRun,
-                                      const SampleScan* given) {
-    std::vector<DataWarning> out;
+namespace {
+
+// The levels a clip may sit at (NaN where none can), as findClipping says.
+struct ClipLevels {
+    double high = NAN, low = NAN, range = 0.0;
+};
+
+ClipLevels clipLevels(const RecordView& r, std::size_t minRun, const SampleScan& scan) {
+    ClipLevels c;
     const std::size_t n = r.size();
-    if (n < minRun || minRun < 2) return out;
-    const double* x = r.values.data();
-    const SampleScan scan = given != nullptr ? *given : scanSamples(r.values);
-    const double high = scan.high, low = scan.low;
+    if (n < minRun || minRun < 2 || !scan.finite || !(scan.high > scan.low)) return c;
     const double mean = scan.sum / static_cast<double>(n);
-    if (!scan.finite || !(high > low)) return out;
-    // A level counts only far from the mean, and only its runs that the
-    // record enters steeply; the longest of them and how many there are.
-    const auto counts = [&](double level) { return std::fabs(level - mean) >= 0.5 * (high - low); };
-    const bool atHigh = counts(high), atLow = counts(low);
-    if (!atHigh && !atLow) return out;
+    c.range = scan.high - scan.low;
+    if (std::fabs(scan.high - mean) >= 0.5 * c.range) c.high = scan.high;
+    if (std::fabs(scan.low - mean) >= 0.5 * c.range) c.low = scan.low;
+    return c;
+}
+
+// The runs among the samples at a level (in order), the longest and how
+// many of each level, as warnings.
+std::vector<DataWarning> clipWarnings(const RecordView& r, std::size_t minRun, const ClipLevels& c,
+                                      const std::vector<std::size_t>& atLevel) {
+    const double* x = r.values.data();
     Run runs[2];
-    // Levels never met compare with NaN: false.
-    const double h = atHigh ? high : NAN, l = atLow ? low : NAN;
-    for (std::size_t i = findEither(r.values, 0, h, l); i < n; i = findEither(r.values, i, h, l)) {
-        const double v = x[i];
-        std::size_t j = i;
-        while (j < n && x[j] == v) ++j;
-        Run& best = runs[v == high ? 0 : 1];
-        if (j - i >= minRun && !roundedPeak(x, n, i, j, 0.01 * (high - low))) {
+    for (std::size_t k = 0; k < atLevel.size();) {
+        const std::size_t i = atLevel[k];
+        std::size_t j = k + 1;
+        while (j < atLevel.size() && atLevel[j] == atLevel[j - 1] + 1 && x[atLevel[j]] == x[i]) ++j;
+        const std::size_t length = j - k;
+        Run& best = runs[x[i] == c.high ? 0 : 1];
+        if (length >= minRun && !roundedPeak(x, r.size(), i, i + length, 0.01 * c.range)) {
             ++best.count;
-            if (j - i > best.length) best.first = i, best.length = j - i;
+            if (length > best.length) best.first = i, best.length = length;
         }
-        i = j;
+        k = j;
     }
+    std::vector<DataWarning> out;
     for (int side = 0; side < 2; ++side) {
         const Run& best = runs[side];
-        const double level = side == 0 ? high : low;
         if (best.count == 0) continue;
+        const double level = side == 0 ? c.high : c.low;
         DataWarning w{"clipped",
                       "clipped: " + std::to_string(best.length) + " samples at " +
                           humanText(level) + " from " + ms(r.timeAt(best.first)),
@@ -83,32 +91,60 @@ std::vector<DataWarning> findClipping(const RecordView& r, std::size_t minRun,
     return out;
 }
 
-std::optional<DataWarning> findDrift(const RecordView& r, const AchievedPulse& p,
-                                     double driftFraction) {
-    if (!p.found || !(p.durationS > 0) || !(r.intervalS > 0)) return std::nullopt;
+// Where drift is looked for: from one duration after the pulse to the next
+// shock, one passing the events' default threshold.
+struct DriftWindow {
+    bool valid = false;
+    std::size_t from = 0;
+    double nextShock = 0.0;
+};
+
+DriftWindow driftWindow(const RecordView& r, const AchievedPulse& p) {
+    DriftWindow w;
+    if (!p.found || !(p.durationS > 0) || !(r.intervalS > 0)) return w;
+    const auto wait = static_cast<std::size_t>(std::ceil(p.durationS / r.intervalS));
+    w.valid = true;
+    w.from = std::min(r.size(), p.end + wait);
+    w.nextShock = EventSettings{}.thresholdFraction * std::fabs(p.peak);
+    return w;
+}
+
+std::optional<DataWarning> driftWarning(const RecordView& r, const AchievedPulse& p,
+                                        double driftFraction, const DriftWindow& w, double sum,
+                                        std::size_t to) {
+    const std::size_t count = to - w.from;
+    if (!w.valid || count < 10) return std::nullopt;
     const double dt = r.intervalS;
-    // The pulse's own velocity change, and the record from one duration on.
-    double pulseChange = 0.0;
+    double pulseChange = 0.0;  // the pulse's own velocity change
     for (std::size_t i = p.first; i < p.end; ++i) pulseChange += r.values[i] * dt;
-    const auto wait = static_cast<std::size_t>(std::ceil(p.durationS / dt));
-    const std::size_t from = std::min(r.size(), p.end + wait);
-    // Up to the next shock, if the record holds more than one.
-    const EventSettings events;
-    const double next = events.thresholdFraction * std::fabs(p.peak);
-    std::size_t to = from;
-    const double sum = sumBeforeMagnitude(r.values, from, next, to);
-    const std::size_t count = to - from;
-    if (count < 10) return std::nullopt;
     const double offset = sum / static_cast<double>(count);
     const double growth = offset * static_cast<double>(count) * dt;
     if (!(std::fabs(growth) > driftFraction * std::fabs(pulseChange))) return std::nullopt;
     return DataWarning{"drift",
                        "drift: the velocity changes by a further " + humanText(growth, 4) +
-                           " after the pulse (from " + ms(r.timeAt(from)) + ", the pulse's own " +
+                           " after the pulse (from " + ms(r.timeAt(w.from)) + ", the pulse's own " +
                            humanText(pulseChange, 4) + "); an offset of " + humanText(offset, 4) +
                            " would explain it",
-                       r.timeAt(from),
+                       r.timeAt(w.from),
                        {}};
+}
+
+}  // namespace
+
+std::vector<DataWarning> findClipping(const RecordView& r, std::size_t minRun,
+                                      const SampleScan* given) {
+    const ClipLevels c = clipLevels(r, minRun, given != nullptr ? *given : scanSamples(r.values));
+    if (std::isnan(c.high) && std::isnan(c.low)) return {};
+    const LevelsAndTail s = scanLevelsAndTail(r.values, c.high, c.low, r.size(), 0.0);
+    return clipWarnings(r, minRun, c, s.atLevel);
+}
+
+std::optional<DataWarning> findDrift(const RecordView& r, const AchievedPulse& p,
+                                     double driftFraction) {
+    const DriftWindow w = driftWindow(r, p);
+    if (!w.valid) return std::nullopt;
+    const LevelsAndTail s = scanLevelsAndTail(r.values, NAN, NAN, w.from, w.nextShock);
+    return driftWarning(r, p, driftFraction, w, s.tailSum, s.tailEnd);
 }
 
 std::optional<DataWarning> checkPulseSampling(const AchievedPulse& p, double intervalS,
@@ -154,9 +190,22 @@ std::optional<DataWarning> checkTimeSteps(const RecordView& r, double tolerance)
 std::vector<DataWarning> dataWarnings(const RecordView& raw, const RecordView* drift,
                                       const AchievedPulse& pulse, const WarningSettings& s,
                                       const SampleScan* rawScan) {
-    std::vector<DataWarning> out = findClipping(raw, s.clipRun, rawScan);
-    for (auto w : {drift ? findDrift(*drift, pulse, s.driftFraction) : std::nullopt,
-                   checkPulseSampling(pulse, raw.intervalS, s.minPulseSamples)}) {
+    std::vector<DataWarning> out;
+    std::optional<DataWarning> drifting;
+    if (drift != nullptr && drift->values.data() == raw.values.data()) {
+        // The same samples: the clips and the drift in one pass.
+        const ClipLevels c =
+            clipLevels(raw, s.clipRun, rawScan != nullptr ? *rawScan : scanSamples(raw.values));
+        const DriftWindow w = driftWindow(raw, pulse);
+        const LevelsAndTail t = scanLevelsAndTail(raw.values, c.high, c.low,
+                                                  w.valid ? w.from : raw.size(), w.nextShock);
+        out = clipWarnings(raw, s.clipRun, c, t.atLevel);
+        drifting = driftWarning(raw, pulse, s.driftFraction, w, t.tailSum, t.tailEnd);
+    } else {
+        out = findClipping(raw, s.clipRun, rawScan);
+        if (drift != nullptr) drifting = findDrift(*drift, pulse, s.driftFraction);
+    }
+    for (auto w : {drifting, checkPulseSampling(pulse, raw.intervalS, s.minPulseSamples)}) {
         if (w) out.push_back(std::move(*w));
     }
     return out;

@@ -75,21 +75,6 @@ SampleScan scanSamples(std::span<const double> x) {
     return s;
 }
 
-std::size_t findEither(std::span<const double> x, std::size_t i, double a, double b) {
-    const V2 va = {a, a}, vb = {b, b};
-    for (; i + kStep <= x.size(); i += kStep) {
-        M2 m[4];
-        for (int k = 0; k < 4; ++k) {
-            const V2 p = load(&x[i + 2 * k]);
-            m[k] = (p == va) | (p == vb);
-        }
-        const M2 any = (m[0] | m[1]) | (m[2] | m[3]);
-        if ((any[0] | any[1]) != 0) break;
-    }
-    while (i < x.size() && !(x[i] == a || x[i] == b)) ++i;
-    return i;
-}
-
 std::size_t findMagnitude(std::span<const double> x, std::size_t i, double level) {
     const V2 l = {level, level};
     for (; i + kStep <= x.size() && !anyReaches(&x[i], l); i += kStep) {
@@ -98,24 +83,47 @@ std::size_t findMagnitude(std::span<const double> x, std::size_t i, double level
     return i;
 }
 
-double sumBeforeMagnitude(std::span<const double> x, std::size_t i, double level,
-                          std::size_t& end) {
-    const V2 l = {level, level};
+LevelsAndTail scanLevelsAndTail(std::span<const double> x, double a, double b, std::size_t from,
+                                double level) {
+    LevelsAndTail r;
+    const std::size_t n = x.size();
+    bool tail = from < n;
+    r.tailEnd = std::min(from, n);
+    const V2 va = {a, a}, vb = {b, b}, l = {level, level};
     V2 sum[4] = {};
-    // Whole blocks with no sample at the level: checked, then summed.
-    for (; i + kBlock <= x.size(); i += kBlock) {
-        bool reached = false;
-        for (std::size_t k = 0; k < kBlock; k += kStep) reached |= anyReaches(&x[i + k], l);
-        if (reached) break;
-        for (std::size_t k = 0; k < kBlock; k += kStep) {
-            for (int j = 0; j < 4; ++j) sum[j] += load(&x[i + k + 2 * static_cast<std::size_t>(j)]);
+    double rest = 0.0;
+    // One sample done plainly: a level, and the tail's sum or its end.
+    const auto one = [&](std::size_t i) {
+        if (x[i] == a || x[i] == b) r.atLevel.push_back(i);
+        if (!tail || i < from) return;
+        if (std::fabs(x[i]) >= level) {
+            r.tailEnd = i;
+            tail = false;
+        } else {
+            rest += x[i];
+        }
+    };
+    std::size_t i = 0;
+    for (; i + kStep <= n; i += kStep) {
+        M2 m[4];
+        for (int k = 0; k < 4; ++k) {
+            const V2 v = load(&x[i + 2 * k]);
+            m[k] = (v == va) | (v == vb);
+        }
+        const M2 any = (m[0] | m[1]) | (m[2] | m[3]);
+        const bool level8 = (any[0] | any[1]) != 0;
+        const bool tail8 = tail && i + kStep > from;
+        if (!level8 && tail8 && i >= from && !anyReaches(&x[i], l)) {
+            for (int k = 0; k < 4; ++k) sum[k] += load(&x[i + 2 * static_cast<std::size_t>(k)]);
+        } else if (level8 || tail8) {
+            for (std::size_t k = i; k < i + kStep; ++k) one(k);
         }
     }
-    double total = 0.0;
-    for (const V2& v : sum) total += v[0] + v[1];
-    for (; i < x.size() && !(std::fabs(x[i]) >= level); ++i) total += x[i];
-    end = i;
-    return total;
+    for (; i < n; ++i) one(i);
+    if (tail) r.tailEnd = n;
+    for (const V2& v : sum) rest += v[0] + v[1];
+    r.tailSum = rest;
+    return r;
 }
 
 }  // namespace korvex

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <span>
+#include <vector>
 
 namespace korvex {
 
@@ -17,16 +18,19 @@ struct SampleScan {
 
 SampleScan scanSamples(std::span<const double> x);
 
-// The first index from `from` whose sample equals a or b (a NaN level is
-// never met), or x.size().
-std::size_t findEither(std::span<const double> x, std::size_t from, double a, double b);
-
 // The first index from `from` whose magnitude is at least `level`, or x.size().
 std::size_t findMagnitude(std::span<const double> x, std::size_t from, double level);
 
-// The sum of the samples from `from` up to the first whose magnitude is at
-// least `level` (or the end), which is left in `end`.
-double sumBeforeMagnitude(std::span<const double> x, std::size_t from, double level,
-                          std::size_t& end);
+// One pass for two checks: every index whose sample equals a or b (a NaN
+// level is never met), and, from `from`, the sum of the samples before the
+// first whose magnitude reaches `level` (its index in tailEnd; x.size()
+// when none reaches it, `from` when it is past the end).
+struct LevelsAndTail {
+    std::vector<std::size_t> atLevel;
+    double tailSum = 0.0;
+    std::size_t tailEnd = 0;
+};
+LevelsAndTail scanLevelsAndTail(std::span<const double> x, double a, double b, std::size_t from,
+                                double level);
 
 }  // namespace korvex
