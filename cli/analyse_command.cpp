@@ -63,15 +63,15 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
     // One scan of the record as read serves the pulse (when the record is
     // judged as read) and the clips.
     const SampleScan rawScan = scanSamples(raw.values);
-    const AchievedPulse pulse = view.values.data() == raw.values.data()
-                                    ? measurePulse(view, trust.pulseFraction, rawScan)
-                                    : measurePulse(view, trust.pulseFraction);
+    const bool asRead = view.values.data() == raw.values.data();
+    const AchievedPulse pulse = asRead ? measurePulse(view, trust.pulseFraction, rawScan)
+                                       : measurePulse(view, trust.pulseFraction);
     const std::vector<DataWarning> warnings =
         dataWarnings(raw, conditionSettings.highPassHz > 0 ? nullptr : &view, pulse, {}, &rawScan);
     printWarnings(warnings);
     const bool lowerBound = peakIsLowerBound(warnings);
     std::vector<ShockEvent> events;
-    if (trust.events) events = findEvents(view, trust.eventSettings);
+    if (trust.events) events = findEvents(view, trust.eventSettings, asRead ? &rawScan : nullptr);
 
     bool ok = true;
     if (!o.summary.empty()) {

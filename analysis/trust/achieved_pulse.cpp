@@ -34,13 +34,14 @@ AchievedPulse noPulse(double fraction) {
     return p;
 }
 
+// The peak is searched for from peakFrom, where the caller knows it lies beyond.
 AchievedPulse measureWithin(const RecordView& r, std::size_t first, std::size_t end,
-                            double fraction, const SampleScan& scan) {
+                            double fraction, const SampleScan& scan, std::size_t peakFrom) {
     AchievedPulse p;
     p.fraction = fraction;
     const double largest = scan.largest;
     if (!scan.finite || !(largest > 0)) return p;
-    p.peakIndex = first;
+    p.peakIndex = peakFrom;
     while (std::fabs(r.values[p.peakIndex]) != largest) ++p.peakIndex;
     p.found = true;
     p.peak = r.values[p.peakIndex];
@@ -69,13 +70,19 @@ AchievedPulse measurePulse(const RecordView& r, std::size_t first, std::size_t e
                            double fraction) {
     end = std::min(end, r.size());
     if (first >= end) return noPulse(fraction);
-    return measureWithin(r, first, end, fraction,
-                         scanSamples(r.values.subspan(first, end - first)));
+    return measureWithin(r, first, end, fraction, scanSamples(r.values.subspan(first, end - first)),
+                         first);
 }
 
 AchievedPulse measurePulse(const RecordView& r, double fraction, const SampleScan& scan) {
     if (r.size() == 0) return noPulse(fraction);
-    return measureWithin(r, 0, r.size(), fraction, scan);
+    return measureWithin(r, 0, r.size(), fraction, scan, 0);
+}
+
+AchievedPulse measurePulseAround(const RecordView& r, std::size_t first, std::size_t end,
+                                 std::size_t peakFirst, std::size_t peakEnd, double fraction) {
+    const SampleScan scan = scanSamples(r.values.subspan(peakFirst, peakEnd - peakFirst));
+    return measureWithin(r, first, end, fraction, scan, peakFirst);
 }
 
 namespace {

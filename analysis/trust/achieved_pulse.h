@@ -33,6 +33,9 @@ struct AchievedPulse {
 AchievedPulse measurePulse(const RecordView& record, double fraction = kDefaultPulseFraction);
 AchievedPulse measurePulse(const RecordView& record, std::size_t first, std::size_t end,
                            double fraction);
+// [first, end) whose largest sample is known to lie in [peakFirst, peakEnd).
+AchievedPulse measurePulseAround(const RecordView& record, std::size_t first, std::size_t end,
+                                 std::size_t peakFirst, std::size_t peakEnd, double fraction);
 // The whole record, its scan already taken.
 AchievedPulse measurePulse(const RecordView& record, double fraction, const SampleScan& scan);
 

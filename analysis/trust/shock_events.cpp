@@ -7,10 +7,11 @@
 
 namespace korvex {
 
-std::vector<ShockEvent> findEvents(const RecordView& r, const EventSettings& s) {
+std::vector<ShockEvent> findEvents(const RecordView& r, const EventSettings& s,
+                                   const SampleScan* given) {
     std::vector<ShockEvent> events;
     const std::size_t n = r.size();
-    const SampleScan scan = scanSamples(r.values);
+    const SampleScan scan = given != nullptr ? *given : scanSamples(r.values);
     const double largest = scan.finite ? scan.largest : 0.0;
     const double threshold = s.threshold ? std::fabs(*s.threshold) : s.thresholdFraction * largest;
     if (!(largest > 0) || !(threshold > 0)) return events;
@@ -29,7 +30,9 @@ std::vector<ShockEvent> findEvents(const RecordView& r, const EventSettings& s) 
         ShockEvent e;
         e.first = k == 0 ? 0 : (spans[k - 1].second + spans[k].first + 1) / 2;
         e.end = k + 1 == spans.size() ? n : (spans[k].second + spans[k + 1].first + 1) / 2;
-        e.pulse = measurePulse(r, e.first, e.end, s.pulseFraction);
+        // The slice's largest sample is in its span: the rest is below the threshold.
+        e.pulse = measurePulseAround(r, e.first, e.end, spans[k].first, spans[k].second + 1,
+                                     s.pulseFraction);
         events.push_back(e);
     }
     return events;

@@ -9,6 +9,7 @@
 
 #include "analysis/record.h"
 #include "analysis/trust/achieved_pulse.h"
+#include "analysis/trust/sample_scan.h"
 
 namespace korvex {
 
@@ -29,7 +30,9 @@ struct ShockEvent {
 };
 
 // In time order; none in a record without a finite nonzero sample.
-std::vector<ShockEvent> findEvents(const RecordView& record, const EventSettings& settings);
+// `scan`: the record's, when the caller has it already.
+std::vector<ShockEvent> findEvents(const RecordView& record, const EventSettings& settings,
+                                   const SampleScan* scan = nullptr);
 
 // The slice of the record an event owns, as a record of its own.
 RecordView eventView(const RecordView& record, const ShockEvent& event);
