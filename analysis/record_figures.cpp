@@ -27,6 +27,28 @@ class Sum {
 // the record.
 constexpr std::size_t kBlock = 1024;
 
+// Beyond these the plain sum of squares has overflowed or lost digits to
+// underflow; only then is the slower scaled sum taken, so the RMS of every
+// ordinary record keeps its bytes.
+constexpr double kSquaresLow = 1e-250, kSquaresHigh = 1e250;
+
+// The RMS with every sample divided by the largest magnitude before it is
+// squared: finite and nonzero for any finite samples not all zero.
+double scaledRms(const double* x, std::size_t n, double largest) {
+    if (std::isinf(largest)) return largest;
+    Sum squares;
+    for (std::size_t first = 0; first < n; first += kBlock) {
+        const std::size_t end = std::min(n, first + kBlock);
+        double q = 0.0;
+        for (std::size_t i = first; i < end; ++i) {
+            const double v = x[i] / largest;
+            q += v * v;
+        }
+        squares.add(q);
+    }
+    return largest * std::sqrt(squares.value() / static_cast<double>(n));
+}
+
 }  // namespace
 
 RecordFigures computeRecordFigures(const RecordView& r) {
@@ -74,6 +96,9 @@ RecordFigures computeRecordFigures(const RecordView& r) {
     f.velocityChange = n > 1 ? (total - (x[0] + x[n - 1]) / 2) * r.intervalS : 0.0;
     f.mean = total / static_cast<double>(n);
     f.rms = std::sqrt(squares.value() / static_cast<double>(n));
+    if (!nan && largest > 0 && !(squares.value() > kSquaresLow && squares.value() < kSquaresHigh)) {
+        f.rms = scaledRms(x, n, largest);
+    }
     return f;
 }
 

@@ -1,11 +1,12 @@
 // korvex-cli analyse FILE: a measured record's figures, motion and shock
-// response spectrum.
+// response spectrum, after its conditioning, with warnings on its data.
 #pragma once
 
 #include <CLI/CLI.hpp>
 
 #include <string>
 
+#include "cli/condition_arguments.h"
 #include "cli/record_arguments.h"
 #include "cli/record_outputs.h"
 #include "cli/usage.h"
@@ -15,6 +16,8 @@ namespace korvex::cli {
 struct AnalyseArguments {
     RecordArguments record;
     RecordOutputArguments outputs;
+    ConditionArguments condition;
+    TrustArguments trust;
     void add(CLI::App& app);
 };
 

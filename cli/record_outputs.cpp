@@ -61,7 +61,10 @@ void addMotionSummary(nlohmann::ordered_json& j, const MotionFigures& f, const M
     j["stroke_margin_mm"] = check.strokeMarginMm;
     j["max_velocity_m_s"] = o.limits.maxVelocityMps;
     j["velocity_margin_m_s"] = check.velocityMarginMps;
-    j["within_limits"] = check.withinLimits();
+    // Within no limit at all says nothing: null, not true.
+    const bool anyLimit =
+        std::isfinite(o.limits.maxStrokeMm) || std::isfinite(o.limits.maxVelocityMps);
+    j["within_limits"] = anyLimit ? nlohmann::ordered_json(check.withinLimits()) : nullptr;
     if (check.strokeExceeded) {
         std::cerr << "korvex-cli: warning: the stroke, " << humanText(check.strokeMm, 4)
                   << " mm peak to peak, exceeds --max-stroke " << humanText(o.limits.maxStrokeMm)

@@ -265,6 +265,52 @@ string(JSON peak GET "${last_stdout}" peak_amplitude)
 if(NOT samples EQUAL 400 OR NOT peak STREQUAL "50.0")
   message(SEND_ERROR "analyse_own: ${last_stdout}")
 endif()
+# Conditioning and trust add nothing unless asked: --offset none keeps the
+# summary's bytes, and a clean record has no warnings. A clipped, offset
+# record is named on standard error and in the summary; within_limits says
+# nothing without a limit.
+set(plain_summary "${last_stdout}")
+expect(analyse_offset_none 0 "^$" analyse "${WORK}/shock.txt" --summary - --offset none)
+if(NOT last_stdout STREQUAL plain_summary OR last_stdout MATCHES "warnings|processing|pulse|events")
+  message(SEND_ERROR "analyse_offset_none: ${last_stdout}")
+endif()
+expect(analyse_no_limit 0 "^$" analyse "${WORK}/shock.txt" --summary - --amplitude-unit g)
+string(JSON within TYPE "${last_stdout}" within_limits)
+if(NOT within STREQUAL "NULL")
+  message(SEND_ERROR "analyse_no_limit: within_limits is ${within}")
+endif()
+set(clipped_text "")
+string(REPLACE "\n" ";" value_lines "${values}")
+foreach(line IN LISTS value_lines)
+  if(line GREATER 40)
+    set(line 40)
+  endif()
+  string(APPEND clipped_text "${line}\n")
+endforeach()
+string(APPEND clipped_text "${clipped_text}")
+file(WRITE "${WORK}/clipped.txt" "${clipped_text}")
+expect(analyse_clipped 0 "^korvex-cli: warning: clipped: [0-9]+ samples at 40 from [0-9.]+ ms[^\n]*\n$"
+       analyse "${WORK}/clipped.txt" --time-column none --rate 10000 --column 1 --summary - --events
+       --lowpass CFC1000 --offset pre)
+string(JSON code GET "${last_stdout}" warnings 0 code)
+string(JSON events LENGTH "${last_stdout}" events)
+string(JSON design GET "${last_stdout}" processing lowpass design_hz)
+if(NOT code STREQUAL "clipped" OR NOT events EQUAL 2 OR NOT design STREQUAL "2077.5")
+  message(SEND_ERROR "analyse_clipped: ${last_stdout}")
+endif()
+expect(analyse_events 0 "" analyse "${WORK}/clipped.txt" --time-column none --rate 10000 --column 1
+       --events --event-threshold 20)
+if(NOT last_stdout MATCHES "^# shock events: 2\n# event start_s peak_time_s peak duration_s\n1 [^\n]+\n2 ")
+  message(SEND_ERROR "analyse_events: ${last_stdout}")
+endif()
+expect(events_and_srs 2 "--srs and --events: both would write to standard output" analyse
+       "${WORK}/shock.txt" --events --srs -)
+foreach(case "--event-threshold;1;needs --events" "--lowpass;CFC2;--lowpass: must be CFC60"
+             "--lowpass;9000;--lowpass: 9000 needs a design frequency")
+  list(POP_FRONT case option value pattern)
+  expect("condition_usage[${option} ${value}]" 2 "${pattern}" analyse "${WORK}/shock.txt" --summary -
+         ${option} ${value})
+endforeach()
 set(nominal --amplitude 50 --pulse-duration 11 --time-column none --rate 10000 --column 1)
 expect(check_pass 0 "^korvex-cli: PASS: " check "${WORK}/values.txt" ${nominal})
 string(JSON pass GET "${last_stdout}" pass)
