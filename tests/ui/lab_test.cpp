@@ -89,14 +89,14 @@ void writeRecord(const fs::path& path, PulseType shape, double spikeAt = 0, doub
 }
 
 // korvex-cli's verdict as the window words it for a form in milliseconds:
-// the same words, the worst sample's time in ms.
+// the same words, the band's worst sample's time in ms.
 QString inMilliseconds(QString verdict) {
-    const QRegularExpression seconds("worst at ([^ ]+) s:");
+    const QRegularExpression seconds(" at ([-0-9.e]+) s\\b");
     const QRegularExpressionMatch m = seconds.match(verdict);
     if (!m.hasMatch()) return verdict;
     const double t = m.captured(1).toDouble() * 1000;
     return verdict.replace(m.capturedStart(), m.capturedLength(),
-                           "worst at " + QString::fromStdString(humanText(t, 6)) + " ms:");
+                           " at " + QString::fromStdString(humanText(t, 6)) + " ms");
 }
 
 class FakePlatform : public PulsePlatform {
@@ -133,7 +133,7 @@ class LabTest : public testing::Test {
     QListWidget* list(int id) { return dlg->findChild<QListWidget*>(controlName(id)); }
     template <typename T = QLineEdit>
     T* paneChild(const char* name) {
-        T* w = pane->findChild<T*>(name);
+        T* w = dlg->findChild<T*>(name);
         EXPECT_NE(w, nullptr) << name;
         return w;
     }

@@ -8,7 +8,7 @@ namespace korvex {
 SidePane* attachSidePane(CPulseDlg& dlg) {
     auto* pane = new SidePane;
     // Made after the form's controls, so that it ends their Tab chain.
-    dlg.setPane(pane, pane);
+    dlg.setPane(pane, pane, pane->panelDock());
     return pane;
 }
 

@@ -25,34 +25,29 @@ SidePane::SidePane(QWidget* parent) : QWidget(parent) {
     m_shaker->hide();
     m_check = new CheckPanel;
     m_check->hide();
-    // The panels dock at the side, one over the other, so that opening them
-    // takes no height from the charts.
+    // The panels dock under the form, one over the other, so that opening
+    // them takes no height from the charts.
     auto* dockPage = new QWidget;
     auto* dockLayout = new QVBoxLayout(dockPage);
-    dockLayout->setContentsMargins(0, 0, 0, 0);
+    dockLayout->setContentsMargins(8, 0, 8, 4);
     dockLayout->setSpacing(4);
     dockLayout->addWidget(m_check);
     dockLayout->addWidget(m_shaker);
     dockLayout->addStretch(1);
-    m_dock = new QScrollArea;
+    m_dock = new QScrollArea(this);
     m_dock->setObjectName(QStringLiteral("panelDock"));
     m_dock->setWidget(dockPage);
     m_dock->setWidgetResizable(true);
     m_dock->setFrameShape(QFrame::NoFrame);
-    m_dock->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_dock->hide();
 
     QWidget* bar = makeBar();
-    auto* body = new QHBoxLayout;
-    body->setSpacing(4);
-    body->addWidget(m_stack, 1);
-    body->addWidget(m_dock);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 8, 8);
     layout->setSpacing(2);
     layout->addWidget(bar);
     layout->addWidget(m_openMessage);
-    layout->addLayout(body, 1);
+    layout->addWidget(m_stack, 1);
 
     m_hint =
         new QLabel(tr("Calculate shows the pulse here: its time history, its shock "
@@ -216,10 +211,10 @@ QString SidePane::limitsText() const {
 void SidePane::updateDock() {
     const bool open = !m_check->isHidden() || !m_shaker->isHidden();
     m_dock->setVisible(open);
-    if (open) {
-        const int width = std::max(m_check->sizeHint().width(), m_shaker->sizeHint().width());
-        m_dock->setFixedWidth(width + 4);
-    }
+}
+
+QWidget* SidePane::panelDock() const {
+    return m_dock;
 }
 
 }  // namespace korvex

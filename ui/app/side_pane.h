@@ -43,6 +43,8 @@ class SidePane : public QWidget, public FormPane {
     RecordLab* lab() const { return m_lab; }
     CheckPanel* checkPanel() const { return m_check; }
     ShakerPanel* shakerPanel() const { return m_shaker; }
+    // The Check and Shaker panels, for the room under the form.
+    QWidget* panelDock() const;
 
     bool isShowingPulse() const;
     bool isShowingRecord() const;

@@ -2,6 +2,7 @@
 
 #include <QCategoryAxis>
 #include <QChart>
+#include <QGraphicsLayout>
 #include <QLineSeries>
 #include <QPen>
 #include <QValueAxis>
@@ -139,6 +140,11 @@ void setLogTicks(QCategoryAxis* axis, double lo, double hi, double pixels, doubl
     for (int i = 0; i < labels.size(); ++i)
         axis->append(labels[i], at[static_cast<std::size_t>(i)]);
     axis->setRange(lo, hi);
+}
+
+void tightChart(QChart* chart) {
+    chart->layout()->setContentsMargins(0, 0, 0, 0);
+    chart->setBackgroundRoundness(0);
 }
 
 QLineSeries* line(const QString& name, QColor color, qreal width, Qt::PenStyle style) {

@@ -39,6 +39,9 @@ void setLogTicks(QCategoryAxis* axis, double lo, double hi, double pixels, doubl
 // values on linear axes, labelled by setLogTicks.
 std::pair<QCategoryAxis*, QCategoryAxis*> addSpectrumAxes(QChart* chart);
 
+// No frame around the chart's own box: its height goes to the plot.
+void tightChart(QChart* chart);
+
 QLineSeries* line(const QString& name, QColor color, qreal width,
                   Qt::PenStyle style = Qt::SolidLine);
 

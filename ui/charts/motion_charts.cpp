@@ -1,9 +1,10 @@
 #include "ui/charts/motion_charts.h"
 
+#include <QBoxLayout>
 #include <QChart>
 #include <QLabel>
 #include <QLegend>
-#include <QVBoxLayout>
+#include <QResizeEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -17,14 +18,23 @@ MotionCharts::MotionCharts(QWidget* parent) : QWidget(parent) {
     m_velocity->addTrace(tr("velocity"), QColor(0x1f, 0x4e, 0x9a), 1.5);
     m_displacement = new TraceChart(tr("displacement"), this);
     m_displacement->addTrace(tr("displacement"), QColor(0x7a, 0x3a, 0x9a), 1.5);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 2);
-    layout->setSpacing(0);
+    m_layout = new QBoxLayout(QBoxLayout::TopToBottom, this);
+    m_layout->setContentsMargins(0, 0, 0, 2);
+    m_layout->setSpacing(0);
     for (TraceChart* c : {m_velocity, m_displacement}) {
         c->chart()->legend()->hide();
-        layout->addWidget(c->view(), 1);
-        layout->addWidget(c->readout());
+        auto* column = new QVBoxLayout;
+        column->setSpacing(0);
+        column->addWidget(c->view(), 1);
+        column->addWidget(c->readout());
+        m_layout->addLayout(column, 1);
     }
+}
+
+void MotionCharts::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const bool wide = width() > height();
+    m_layout->setDirection(wide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
 }
 
 void MotionCharts::draw(std::span<const double> t, std::span<const double> accel, double intervalS,

@@ -12,6 +12,8 @@
 #include "analysis/motion.h"
 #include "ui/widgets/ui_text.h"
 
+class QBoxLayout;
+
 namespace korvex {
 
 class TraceChart;
@@ -33,9 +35,15 @@ class MotionCharts : public QWidget {
     void clear();
     void setOpacity(double opacity);
 
+  protected:
+    // Side by side in a wide pane, one over the other in a tall one, so
+    // that each keeps a plot tall enough to read.
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     TraceChart* m_velocity = nullptr;
     TraceChart* m_displacement = nullptr;
+    QBoxLayout* m_layout = nullptr;
     std::vector<double> m_v, m_x;  // in the charts' units
 };
 

@@ -36,6 +36,7 @@ QList<QPointF> points(const std::vector<double>& x, const std::vector<double>& y
 SpectrumChart::SpectrumChart(QObject* parent) : QObject(parent) {
     m_chart = new QChart;
     m_chart->setMargins(QMargins(4, 4, 4, 4));
+    tightChart(m_chart);
     std::tie(m_x, m_y) = addSpectrumAxes(m_chart);
     m_chart->legend()->setAlignment(Qt::AlignBottom);
     m_mark = new QScatterSeries;
@@ -166,9 +167,11 @@ bool SpectrumChart::fitAll(double fromHz, double toHz) {
     m_empty = !(hi > 0.0);
     if (m_empty) return false;
     // The frequency axis ends where the computed range does; the values'
-    // axis at the 1, 2 or 5 just outside the data.
-    m_all = {std::log10(fromHz), std::log10(toHz), std::log10(nice125(lo, false)),
-             std::log10(nice125(hi, true))};
+    // axis a little beyond the 1, 2 or 5 just outside the data, so that
+    // a decade there is labelled rather than lost at the plot's edge.
+    constexpr double kPad = 0.02;  // decades
+    m_all = {std::log10(fromHz), std::log10(toHz), std::log10(nice125(lo, false)) - kPad,
+             std::log10(nice125(hi, true)) + kPad};
     if (!(m_all.xhi > m_all.xlo)) m_all.xlo -= 0.05, m_all.xhi += 0.05;
     if (!(m_all.yhi > m_all.ylo)) m_all.ylo -= 0.3, m_all.yhi += 0.3;
     showAll();

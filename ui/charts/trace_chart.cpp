@@ -21,6 +21,7 @@ namespace korvex {
 TraceChart::TraceChart(const QString& yTitle, QObject* parent) : QObject(parent) {
     m_chart = new QChart;
     m_chart->setMargins(QMargins(4, 4, 4, 4));
+    tightChart(m_chart);
     m_x = new QValueAxis;
     m_x->setTitleText(QStringLiteral("time (s)"));
     m_y = new QValueAxis;

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QShortcut>
 
 #include <algorithm>
@@ -115,7 +116,11 @@ CPulseDlg::CPulseDlg(PulsePlatform& platform, QWidget* parent)
     // Tall enough for the pane's spectrum to keep its axis titles whole.
     setMinimumSize(m_formSize.width() + 360, std::max(m_formSize.height(), 480));
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    resize(m_formSize.width() + 680, std::max(m_formSize.height(), 600));
+    // As tall as a small screen allows under a title bar and a task bar,
+    // so that the pane's charts have room.
+    int tall = 600;
+    if (const QScreen* screen = this->screen()) tall = screen->availableGeometry().height() - 70;
+    resize(m_formSize.width() + 680, std::clamp(tall, std::max(m_formSize.height(), 600), 760));
     DoDataExchange();
     connect(m_calculate, &QPushButton::clicked, this, &CPulseDlg::accept);
     connect(control<QPushButton>(*this, IDCANCEL), &QPushButton::clicked, this, &CPulseDlg::reject);
@@ -141,13 +146,26 @@ CPulseDlg::CPulseDlg(PulsePlatform& platform, QWidget* parent)
     OnInitDialog();
 }
 
-void CPulseDlg::setPane(QWidget* widget, FormPane* pane) {
+void CPulseDlg::setPane(QWidget* widget, FormPane* pane, QWidget* underForm) {
     m_paneWidget = widget;
     m_pane = pane;
-    widget->setParent(this);
-    widget->setGeometry(m_formSize.width(), 0, width() - m_formSize.width(), height());
+    m_underForm = underForm;
+    for (QWidget* w : {widget, underForm}) {
+        if (w != nullptr) w->setParent(this);
+    }
+    placePanes();
     widget->show();
     pane->nominalChanged(nominalPulse());
+}
+
+void CPulseDlg::placePanes() {
+    if (m_paneWidget != nullptr) {
+        m_paneWidget->setGeometry(m_formSize.width(), 0, width() - m_formSize.width(), height());
+    }
+    if (m_underForm != nullptr) {
+        m_underForm->setGeometry(0, m_formSize.height(), m_formSize.width(),
+                                 height() - m_formSize.height());
+    }
 }
 
 NominalPulse CPulseDlg::nominalPulse() {
@@ -236,9 +254,7 @@ void CPulseDlg::accept() {
 
 void CPulseDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (m_paneWidget != nullptr) {
-        m_paneWidget->setGeometry(m_formSize.width(), 0, width() - m_formSize.width(), height());
-    }
+    placePanes();
 }
 
 void CPulseDlg::OnOK() {

@@ -38,8 +38,9 @@ class CPulseDlg : public QDialog, public PulseForm {
     // The system-menu stand-in: minimise, close and the About entry.
     QMenu* systemMenu() const { return m_systemMenu; }
     // The panes beside the form: `widget` takes the window's room right of
-    // the form and ends the Tab chain; `pane` is told what the form does.
-    void setPane(QWidget* widget, FormPane* pane);
+    // the form and ends the Tab chain; `pane` is told what the form does;
+    // `underForm`, if any, takes the room under the form.
+    void setPane(QWidget* widget, FormPane* pane, QWidget* underForm = nullptr);
     QWidget* paneWidget() const { return m_paneWidget; }
     // The nominal pulse the inputs describe, read by the form's own rules.
     NominalPulse nominalPulse();
@@ -61,6 +62,7 @@ class CPulseDlg : public QDialog, public PulseForm {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void placePanes();
     // The system menu, or an edit's own menu with the About entry added.
     void showContextMenu(QWidget* target, QPoint globalPos);
     void DoDataExchange();
@@ -71,6 +73,7 @@ class CPulseDlg : public QDialog, public PulseForm {
     QMenu* m_systemMenu = nullptr;
     QAction* m_aboutAction = nullptr;
     QWidget* m_paneWidget = nullptr;
+    QWidget* m_underForm = nullptr;
     FormPane* m_pane = nullptr;
     QSize m_formSize;
 

@@ -107,12 +107,12 @@ CheckOutcome checkOutcome(const LoadedRecord& data, const CheckRequest& request)
 
 QString verdictText(const CheckReport& report, const TimeUnitText& time) {
     QString text = QString::fromStdString(checkVerdict(report));
-    if (time.scale == 1.0 || report.band.pass) return text;
-    // korvex-cli's words, with the worst sample's time in the form's unit.
-    const QString seconds = QStringLiteral("worst at %1 s:")
-                                .arg(QString::fromStdString(humanText(report.band.worstTimeS, 6)));
-    return text.replace(
-        seconds, QStringLiteral("worst at %1 %2:").arg(time.of(report.band.worstTimeS), time.name));
+    if (time.scale == 1.0) return text;
+    // korvex-cli's words, with the band's worst sample's time in the form's unit.
+    const double t = report.band.worstTimeS;
+    const QString seconds = QString::fromStdString(humanText(t, 6));
+    return text.replace(QStringLiteral(" at %1 s").arg(seconds),
+                        QStringLiteral(" at %1 %2").arg(time.of(t), time.name));
 }
 
 QString refusalText(const CheckOutcome& o, const QString& source) {

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTimer>
@@ -25,7 +26,8 @@ namespace korvex {
 RecordPane::RecordPane(QWidget* parent) : QWidget(parent) {
     m_title = new QLabel;
     m_title->setTextFormat(Qt::PlainText);
-    m_title->setWordWrap(true);
+    // One line, cut rather than wrapped: the tooltip names the whole source.
+    m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_title->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_saveReport = new QPushButton(tr("Save Report As\u2026"));
     m_saveReport->setObjectName(QStringLiteral("saveReport"));
@@ -221,6 +223,7 @@ void RecordPane::showCheck() {
         m_time->setBand(QString(), {}, {});
         m_time->setMark(std::nullopt, QString(), Qt::red);
         m_figures->clear();
+        m_verdict->setToolTip(QString());
         return;
     }
     const CheckReport& r = *o.report;
@@ -237,6 +240,12 @@ void RecordPane::showCheck() {
                         .arg(number(b.worstValue), time.of(b.worstTimeS), time.name),
                     b.pass ? QColor(0x60, 0x60, 0x60) : QColor(0xc0, 0x10, 0x10));
     m_figures->setText(checkFiguresText(r, time));
+    m_verdict->setToolTip(m_figures->text());
+}
+
+void RecordPane::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    m_figures->setVisible(height() >= 560);
 }
 
 void RecordPane::setMotionUnits(std::optional<AccelerationUnit> unit, const ShakerLimits& limits) {

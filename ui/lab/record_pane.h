@@ -87,6 +87,11 @@ class RecordPane : public QWidget {
     void closeRequested();
     void saveReportRequested();
 
+  protected:
+    // A short pane folds the figures away (they stay in the verdict's
+    // tooltip) so that the charts keep their height.
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     struct Result {
         std::shared_ptr<const LoadedRecord> record;
