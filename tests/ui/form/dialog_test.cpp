@@ -22,7 +22,7 @@
 #include <functional>
 #include <iterator>
 
-#include "../small_tmpfs.h"
+#include "../../small_tmpfs.h"
 #include "pulse/file_sink.h"
 #include "ui/app/main_window.h"
 #include "ui/app/side_pane.h"
