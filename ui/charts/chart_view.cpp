@@ -1,12 +1,15 @@
 #include "ui/charts/chart_view.h"
 
 #include <QGraphicsEllipseItem>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QRubberBand>
 #include <QValueAxis>
 
 #include <algorithm>
 #include <cmath>
+
+#include "ui/widgets/ui_text.h"
 
 namespace korvex {
 
@@ -197,6 +200,20 @@ void ChartView::leaveEvent(QEvent* event) {
 void ChartView::resizeEvent(QResizeEvent* event) {
     QChartView::resizeEvent(event);
     updateMarker();
+}
+
+QLabel* wireChartView(ChartView* view, QObject* owner, std::function<void(ChartRange)> setView,
+                      std::function<void()> showAll, std::function<void(QPointF)> read) {
+    QLabel* readout = statusLine();
+    readout->setText(hintText());
+    QObject::connect(view, &ChartView::viewRequested, owner, std::move(setView));
+    QObject::connect(view, &ChartView::fullViewRequested, owner, std::move(showAll));
+    QObject::connect(view, &ChartView::hovered, owner, std::move(read));
+    QObject::connect(view, &ChartView::hoverEnded, owner, [view, readout] {
+        view->setMarker(std::nullopt);
+        readout->setText(hintText());
+    });
+    return readout;
 }
 
 }  // namespace korvex

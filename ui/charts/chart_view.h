@@ -4,9 +4,11 @@
 
 #include <QChartView>
 
+#include <functional>
 #include <optional>
 
 class QGraphicsEllipseItem;
+class QLabel;
 class QRubberBand;
 class QValueAxis;
 
@@ -71,5 +73,11 @@ class ChartView : public QChartView {
     QGraphicsEllipseItem* m_ring = nullptr;
     std::optional<QPointF> m_marker;
 };
+
+// The readout under a chart, a status line with the mouse's hint, and the
+// view's requests wired to its owner: zoom and pan to `setView`, the whole
+// view to `showAll`, the pointer to `read`; leaving the plot puts the hint back.
+QLabel* wireChartView(ChartView* view, QObject* owner, std::function<void(ChartRange)> setView,
+                      std::function<void()> showAll, std::function<void(QPointF)> read);
 
 }  // namespace korvex

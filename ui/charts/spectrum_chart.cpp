@@ -43,16 +43,9 @@ SpectrumChart::SpectrumChart(QObject* parent) : QObject(parent) {
     m_mark->setMarkerSize(11);
     m_mark->setColor(Qt::transparent);
     m_view = new ChartView(m_chart);
-    m_readout = statusLine();
-    m_readout->setText(hintText());
-
-    connect(m_view, &ChartView::viewRequested, this, [this](ChartRange r) { setView(r); });
-    connect(m_view, &ChartView::fullViewRequested, this, [this] { showAll(); });
-    connect(m_view, &ChartView::hovered, this, [this](QPointF v) { read(v); });
-    connect(m_view, &ChartView::hoverEnded, this, [this] {
-        m_view->setMarker(std::nullopt);
-        m_readout->setText(hintText());
-    });
+    m_readout = wireChartView(
+        m_view, this, [this](ChartRange r) { setView(r); }, [this] { showAll(); },
+        [this](QPointF v) { read(v); });
     // How many labels fit depends on the plot's size, known once laid out.
     connect(m_chart, &QChart::plotAreaChanged, this, [this] {
         if (!m_empty) {

@@ -38,16 +38,9 @@ TraceChart::TraceChart(const QString& yTitle, QObject* parent) : QObject(parent)
     m_chart->legend()->setAlignment(Qt::AlignBottom);
     m_view = new ChartView(m_chart);
     m_view->setWheelZoomsY(false);  // the whole height is in view already
-    m_readout = statusLine();
-    m_readout->setText(hintText());
-
-    connect(m_view, &ChartView::viewRequested, this, [this](ChartRange r) { setView(r); });
-    connect(m_view, &ChartView::fullViewRequested, this, [this] { showAll(); });
-    connect(m_view, &ChartView::hovered, this, [this](QPointF v) { read(v); });
-    connect(m_view, &ChartView::hoverEnded, this, [this] {
-        m_view->setMarker(std::nullopt);
-        m_readout->setText(hintText());
-    });
+    m_readout = wireChartView(
+        m_view, this, [this](ChartRange r) { setView(r); }, [this] { showAll(); },
+        [this](QPointF v) { read(v); });
     // A new width needs a new reduction, one point pair per pixel column.
     connect(m_chart, &QChart::plotAreaChanged, this, [this](const QRectF& area) {
         const int columns = static_cast<int>(area.width() * m_view->devicePixelRatioF());
@@ -164,6 +157,7 @@ void TraceChart::setMark(std::optional<QPointF> at, const QString& label, QColor
     m_mark->setPointLabelsColor(color);
     m_mark->setPointLabelsFormat(label);
     m_mark->append(at->x() * m_scale, at->y());
+    showMarkLabel();
 }
 
 void TraceChart::clear() {
@@ -193,7 +187,18 @@ void TraceChart::setView(ChartRange r) {
     setRangeAndStep(m_x, r.xlo, r.xhi, niceStep((r.xhi - r.xlo) / 5));
     setRangeAndStep(m_y, r.ylo, r.yhi, niceStep((r.yhi - r.ylo) / 5));
     redraw();
+    showMarkLabel();
     m_view->updateMarker();
+}
+
+void TraceChart::showMarkLabel() {
+    // Its label is drawn unclipped, so that it is never cut at the plot's
+    // edge; with its point out of view it would stay behind outside the plot.
+    if (m_mark == nullptr || m_mark->count() == 0) return;
+    const QPointF p = m_mark->at(0);
+    const bool inView =
+        p.x() >= m_x->min() && p.x() <= m_x->max() && p.y() >= m_y->min() && p.y() <= m_y->max();
+    m_mark->setPointLabelsVisible(inView);
 }
 
 void TraceChart::redraw() {

@@ -75,6 +75,7 @@ class TraceChart : public QObject {
     };
     void redraw();
     void redrawLevels();
+    void showMarkLabel();
     void read(QPointF value);
 
     QChart* m_chart = nullptr;
