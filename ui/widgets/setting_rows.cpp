@@ -88,13 +88,17 @@ void enterApplies(QLineEdit* edit, QObject* owner, std::function<void()> apply) 
     edit->installEventFilter(new EnterApplies(owner, std::move(apply)));
 }
 
+QString notANumberText(const QString& name, const std::string& text) {
+    return name + QStringLiteral(": ") + QString::fromStdString(quotedText(text)) +
+           QStringLiteral(" is not a finite decimal number");
+}
+
 std::optional<double> strictNumber(QLineEdit* e, const QString& name, QString& problem) {
     const std::string t = plain(e);
     if (t.empty()) return std::nullopt;
     const std::optional<double> v = parseStrictNumber(t);
     if (!v && problem.isEmpty()) {
-        problem = name + QStringLiteral(": ") + QString::fromStdString(quotedText(t)) +
-                  QStringLiteral(" is not a finite decimal number");
+        problem = notANumberText(name, t);
         e->setStyleSheet(badBorder());
     }
     return v;

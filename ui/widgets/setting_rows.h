@@ -8,6 +8,7 @@
 #include <functional>
 #include <initializer_list>
 #include <optional>
+#include <string>
 
 class QHBoxLayout;
 class QLabel;
@@ -36,6 +37,9 @@ QTimer* typingPause(QObject* owner);
 // Enter in `edit` runs `apply` and goes no further: in the dialog it would
 // press Calculate.
 void enterApplies(QLineEdit* edit, QObject* owner, std::function<void()> apply);
+
+// "<name>: "<text>" is not a finite decimal number", korvex-cli's words.
+QString notANumberText(const QString& name, const std::string& text);
 
 // The edit's number, or none when empty; `problem` names it, in
 // korvex-cli's words, when it does not read as one (and the edit is marked).

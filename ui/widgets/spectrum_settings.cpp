@@ -77,8 +77,7 @@ std::optional<SrsSettings> SpectrumSettingsRow::parse(QString& problem, QLineEdi
         const std::optional<double> v = parseStrictNumber(text);
         if (!v) {
             bad = e;
-            problem = name + QStringLiteral(": ") + QString::fromStdString(quotedText(text)) +
-                      QStringLiteral(" is not a finite decimal number");
+            problem = notANumberText(name, text);
         }
         return v;
     };
