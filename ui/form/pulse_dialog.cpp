@@ -22,12 +22,6 @@
 #include "ui/form/form_pane.h"
 #include "ui/form/qt_template.h"
 
-// The icons are compiled into a static library, whose resources must be
-// registered by hand (outside any namespace).
-static void initResources() {
-    Q_INIT_RESOURCE(korvex);
-}
-
 namespace korvex {
 namespace {
 
@@ -94,15 +88,6 @@ int selectedRow(const QListWidget& list) {
 }
 
 }  // namespace
-
-QIcon applicationIcon() {
-    static const bool registered = (initResources(), true);
-    (void)registered;
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/korvex/korvex-32.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/korvex/korvex-16.png"), QSize(16, 16));
-    return icon;
-}
 
 CPulseDlg::CPulseDlg(PulsePlatform& platform, QWidget* parent)
     : QDialog(parent), m_platform(platform), m_hIcon(applicationIcon()) {
@@ -348,12 +333,6 @@ std::string CPulseDlg::pulseDurationText() {
 }
 std::string CPulseDlg::totalDurationText() {
     return toLocal8Bit(m_totalDuration->text());
-}
-
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
-    buildFromTemplate(*this, aboutDialogTemplate(), applicationIcon());
-    connect(findChild<QPushButton*>(controlName(IDOK)), &QPushButton::clicked, this,
-            &QDialog::accept);
 }
 
 }  // namespace korvex

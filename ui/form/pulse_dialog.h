@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QIcon>
 
+#include "ui/form/about_box.h"
 #include "ui/form/calculate_command.h"
 #include "ui/widgets/nominal_pulse.h"
 
@@ -88,16 +89,5 @@ class CPulseDlg : public QDialog, public PulseForm {
     QLabel* m_sampleRateUnit = nullptr;
     QPushButton* m_calculate = nullptr;
 };
-
-// The About box.
-class CAboutDlg : public QDialog {
-    Q_OBJECT
-
-  public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
-};
-
-// The application's icon, both sizes.
-QIcon applicationIcon();
 
 }  // namespace korvex
