@@ -13,8 +13,10 @@
 #include <fstream>
 
 #include "pulse/pulse_series.h"
-#include "ui/calculate_command.h"
-#include "ui/preview_pane.h"
+#include "ui/app/side_pane.h"
+#include "ui/form/calculate_command.h"
+#include "ui/lab/record_lab.h"
+#include "ui/preview/preview_pane.h"
 
 namespace {
 
@@ -81,14 +83,13 @@ BENCHMARK_CAPTURE(zoomRedraw, around_the_pulse_drawn, kAroundThePulse, true)
 // Open Record on a 2,000,000-sample record (200 s at 10 kHz, a 50-unit,
 // 11 ms half-sine at 0.5 s, a little ripple): wall time from the request to
 // the verdict shown and painted, reading and checking on the worker included.
-struct Form : korvex::PulseForm {
-    int timeUnitIndex() override { return 0; }
-    int pulseTypeIndex() override { return 0; }
-    std::string sampleRateText() override { return "10"; }
-    std::string amplitudeText() override { return "50"; }
-    std::string pulseDurationText() override { return "11"; }
-    std::string totalDurationText() override { return "200000"; }
-};
+// The form's nominal pulse: 50, 11 ms half-sine.
+korvex::NominalPulse nominal() {
+    korvex::NominalPulse n;
+    n.pulse = {korvex::PulseType::HalfSine, 50.0, 0.011};
+    n.unit = korvex::TimeUnit::Milliseconds;
+    return n;
+}
 
 std::string bigRecord() {
     const std::string path = QDir::temp().filePath("korvex_bench_record.csv").toStdString();
@@ -109,17 +110,16 @@ std::string bigRecord() {
 
 void BM_OpenAndCheckRecord(benchmark::State& state) {
     const std::string path = bigRecord();
-    Form form;
-    korvex::PreviewPane pane;
-    pane.setForm(&form);
+    korvex::SidePane pane;
+    pane.nominalChanged(nominal());
     pane.resize(700, 560);
     pane.show();
     QApplication::processEvents();
     for (auto _ : state) {
         QEventLoop loop;
-        QObject::connect(&pane, &korvex::PreviewPane::recordChecked, &loop, &QEventLoop::quit);
-        QObject::connect(&pane, &korvex::PreviewPane::recordFailed, &loop, &QEventLoop::quit);
-        pane.openRecord(QString::fromStdString(path), {});
+        QObject::connect(&pane, &korvex::SidePane::recordChecked, &loop, &QEventLoop::quit);
+        QObject::connect(&pane, &korvex::SidePane::recordFailed, &loop, &QEventLoop::quit);
+        pane.lab()->openRecord(QString::fromStdString(path), {});
         loop.exec();
         benchmark::DoNotOptimize(pane.grab());  // painted, verdict and charts
         state.PauseTiming();

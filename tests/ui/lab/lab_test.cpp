@@ -1,0 +1,461 @@
+// The window in the lab, under the offscreen platform: measured records opened
+// and checked, and shaker-ready pulses, each held to what korvex-cli does
+// with the same file and numbers.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScatterSeries>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <QUrl>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "analysis/record/record_error.h"
+#include "pulse/file_sink.h"
+#include "pulse/number_text.h"
+#include "pulse/pulse_series.h"
+#include "ui/app/main_window.h"
+#include "ui/app/side_pane.h"
+#include "ui/charts/trace_chart.h"
+#include "ui/form/pulse_dialog.h"
+#include "ui/form/qt_template.h"
+#include "ui/lab/check_panel.h"
+#include "ui/lab/record_pane.h"
+#include "ui/lab/shaker_panel.h"
+#include "ui/preview/preview_pane.h"
+
+namespace korvex {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct CliRun {
+    int status = -1;
+    QString err;
+};
+
+CliRun cli(const QStringList& args) {
+    QProcess p;
+    p.start(KORVEX_CLI, args);
+    EXPECT_TRUE(p.waitForFinished(20000)) << args.join(' ').toStdString();
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+}
+
+// korvex-cli's one line about a record, without its name.
+QString cliLine(const CliRun& run) {
+    return run.err.section('\n', 0, 0).remove(QRegularExpression("^korvex-cli: "));
+}
+
+// The same line with the settings it names worded as the window words
+// them: the reader's plain names where korvex-cli gives its flags.
+QString windowLine(const CliRun& run) {
+    QString line = cliLine(run);
+    for (const ReadSetting s : {ReadSetting::TimeColumn, ReadSetting::TimeUnit,
+                                ReadSetting::ValueColumn, ReadSetting::Rate}) {
+        const char* flag = s == ReadSetting::TimeColumn    ? "--time-column"
+                           : s == ReadSetting::TimeUnit    ? "--time-unit"
+                           : s == ReadSetting::ValueColumn ? "--column"
+                                                           : "--rate";
+        line.replace(QLatin1String(flag), QString::fromStdString(settingName(s)));
+    }
+    return line;
+}
+
+// A shock as a recorder gives it: 12 ms before the pulse, a 50-unit, 11 ms
+// pulse, a little ripple, at 20 kHz; a spike added at `spikeAt` s after the
+// start of the pulse when `spike` is not 0.
+void writeRecord(const fs::path& path, PulseType shape, double spikeAt = 0, double spike = 0,
+                 std::size_t samples = 1200) {
+    std::string text = "time_s,accel\n";
+    char buf[64];
+    for (std::size_t i = 0; i < samples; ++i) {
+        const double t = static_cast<double>(i) / 20000, s = t - 0.012;
+        double v = 0.3 * std::sin(2 * kPi * 900 * t);
+        if (s >= 0 && s <= 0.011) {
+            v += shape == PulseType::HalfSine ? 50 * std::sin(kPi * s / 0.011) : 50 * s / 0.011;
+        }
+        if (spike != 0 && std::fabs(s - spikeAt) < 1e-7) v += spike;
+        text.append(buf, std::to_chars(buf, buf + sizeof buf, t).ptr);
+        text += ',';
+        text.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+        text += '\n';
+    }
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// korvex-cli's verdict as the window words it for a form in milliseconds:
+// the same words, the band's worst sample's time in ms.
+QString inMilliseconds(QString verdict) {
+    const QRegularExpression seconds(" at ([-0-9.e]+) s\\b");
+    const QRegularExpressionMatch m = seconds.match(verdict);
+    if (!m.hasMatch()) return verdict;
+    const double t = m.captured(1).toDouble() * 1000;
+    return verdict.replace(m.capturedStart(), m.capturedLength(),
+                           " at " + QString::fromStdString(humanText(t, 6)) + " ms");
+}
+
+class FakePlatform : public PulsePlatform {
+  public:
+    void messageBox(const std::string& text) override { messages.push_back(text); }
+    std::optional<std::string> askSaveFileName() override {
+        ++asked;
+        return path;
+    }
+    std::unique_ptr<OutputFile> openOutputFile(const std::string& p) override {
+        return std::make_unique<FileSink>(p);
+    }
+    void beginWaitCursor() override {}
+    void endWaitCursor() override {}
+
+    std::optional<std::string> path;
+    std::vector<std::string> messages;
+    int asked = 0;
+};
+
+class LabTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        dlg = std::make_unique<CPulseDlg>(platform);
+        pane = attachSidePane(*dlg);
+        dlg->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    QLineEdit* edit(int id) { return dlg->findChild<QLineEdit*>(controlName(id)); }
+    QListWidget* list(int id) { return dlg->findChild<QListWidget*>(controlName(id)); }
+    template <typename T = QLineEdit>
+    T* paneChild(const char* name) {
+        T* w = dlg->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    // Types into a setting of the pane and presses Enter, which applies it.
+    void setSetting(const char* name, const QString& text) {
+        QLineEdit* e = paneChild(name);
+        e->setText(text);
+        QTest::keyClick(e, Qt::Key_Return);
+    }
+    void form(const char* amplitude, const char* duration, int unit, int shape) {
+        list(IDC_TIME_UNIT)->setCurrentRow(unit);
+        list(IDC_PULSE_TYPE)->setCurrentRow(shape);
+        edit(IDC_AMPLITUDE)->setText(amplitude);
+        edit(IDC_PULSE_DURATION)->setText(duration);
+    }
+    // Opens the file as the window does and waits for its verdict.
+    bool open(const fs::path& path) {
+        QSignalSpy checked(pane, &SidePane::recordChecked);
+        QSignalSpy failed(pane, &SidePane::recordFailed);
+        pane->openRecordFile(QString::fromStdString(path.string()));
+        return QTest::qWaitFor([&] { return !checked.isEmpty() || !failed.isEmpty(); }, 20000) &&
+               !checked.isEmpty();
+    }
+    void waitIdle() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !pane->isBusy(); }, 20000));
+    }
+
+    const fs::path dir = fs::temp_directory_path() / "korvex_lab_test";
+    FakePlatform platform;
+    std::unique_ptr<CPulseDlg> dlg;
+    SidePane* pane = nullptr;
+};
+
+// The same verdict line and the same report bytes as korvex-cli check, with
+// the worst sample marked where the report puts it.
+TEST_F(LabTest, RecordsShowKorvexCliChecksVerdictAndReport) {
+    const fs::path pass = dir / "pass.csv", spiked = dir / "spiked.csv", saw = dir / "saw.csv";
+    writeRecord(pass, PulseType::HalfSine);
+    writeRecord(spiked, PulseType::HalfSine, 0.0035, 22);
+    writeRecord(saw, PulseType::TerminalSawtooth);
+    const struct {
+        const char* what;
+        fs::path file;
+        const char *amplitude, *duration;
+        int unit, shape;  // the form's lists
+        const char *dbLow, *dbHigh;
+        QStringList nominal;  // korvex-cli's options for the same pulse and settings
+        int status;           // korvex-cli check's
+    } cases[] = {
+        {"passes",
+         pass,
+         "50",
+         "11",
+         0,
+         0,
+         "",
+         "",
+         {"--amplitude", "50", "--pulse-duration", "11"},
+         0},
+        {"a spike leaves the band",
+         spiked,
+         "50",
+         "11",
+         0,
+         0,
+         "",
+         "",
+         {"--amplitude", "50", "--pulse-duration", "11"},
+         3},
+        {"the form's amplitude is too low",
+         pass,
+         "40,5",
+         "11",
+         0,
+         0,
+         "",
+         "",
+         {"--amplitude", "40", "--pulse-duration", "11"},
+         3},
+        {"sawtooth, seconds",
+         saw,
+         "50",
+         "0.011",
+         1,
+         1,
+         "",
+         "",
+         {"--amplitude", "50", "--pulse-duration", "0.011", "--unit", "s", "--shape",
+          "terminal-sawtooth"},
+         0},
+        {"spectrum within a range",
+         pass,
+         "50",
+         "11",
+         0,
+         0,
+         "-1",
+         "1",
+         {"--amplitude", "50", "--pulse-duration", "11", "--srs-tolerance", "-1,1"},
+         0},
+        {"spectrum outside a narrow range",
+         spiked,
+         "50",
+         "11",
+         0,
+         0,
+         "-0.01",
+         "0.01",
+         {"--amplitude", "50", "--pulse-duration", "11", "--band", "0.5", "--srs-tolerance",
+          "-0.01,0.01"},
+         3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        form(c.amplitude, c.duration, c.unit, c.shape);
+        setSetting("checkDbLow", c.dbLow);
+        setSetting("checkDbHigh", c.dbHigh);
+        setSetting("checkBand", c.nominal.contains("--band") ? "0.5" : "");
+        ASSERT_TRUE(open(c.file)) << pane->openMessage().toStdString();
+        ASSERT_TRUE(pane->isShowingRecord());
+        RecordPane* record = pane->recordPane();
+
+        const fs::path report = dir / "report.json", cliReport = dir / "cli-report.json";
+        const CliRun run = cli(QStringList{"check", QString::fromStdString(c.file.string()),
+                                           "--report", QString::fromStdString(cliReport.string())} +
+                               c.nominal);
+        EXPECT_EQ(run.status, c.status);
+        const QString cliVerdict = c.unit == 0 ? inMilliseconds(cliLine(run)) : cliLine(run);
+        EXPECT_EQ(record->verdictText().toStdString(), cliVerdict.toStdString());
+        record->saveReport(QString::fromStdString(report.string()));
+        EXPECT_EQ(readFile(report), readFile(cliReport));
+
+        const CheckReport& r = *record->outcome().report;
+        EXPECT_EQ(r.pass, c.status == 0);
+        QScatterSeries* mark = nullptr;
+        for (QAbstractSeries* s : record->timeChart()->chart()->series()) {
+            if (auto* scatter = qobject_cast<QScatterSeries*>(s)) mark = scatter;
+        }
+        ASSERT_NE(mark, nullptr);
+        ASSERT_EQ(mark->count(), 1);
+        EXPECT_EQ(mark->at(0),
+                  QPointF(r.band.worstTimeS * (c.unit == 0 ? 1000 : 1), r.band.worstValue));
+    }
+    // The form's new values are checked again by themselves.
+    for (const char* name : {"checkDbLow", "checkDbHigh", "checkBand"}) setSetting(name, "");
+    waitIdle();
+    QSignalSpy checked(pane, &SidePane::recordChecked);
+    edit(IDC_AMPLITUDE)->setText("-50");
+    ASSERT_TRUE(checked.wait(5000));
+    const CliRun run = cli({"check", QString::fromStdString(spiked.string()), "--amplitude", "-50",
+                            "--pulse-duration", "11", "--report", "/dev/null"});
+    EXPECT_EQ(pane->recordPane()->verdictText().toStdString(),
+              inMilliseconds(cliLine(run)).toStdString());
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(platform.asked, 0);  // Enter in the pane's settings never pressed Calculate
+}
+
+// A file that cannot be read, or not as asked, leaves the record shown as it
+// was and says why in korvex-cli's words; a read cancelled leaves it too.
+TEST_F(LabTest, BadFilesAndCancelKeepThePaneAsItWas) {
+    const fs::path good = dir / "good.csv";
+    writeRecord(good, PulseType::HalfSine);
+    form("50", "11", 0, 0);
+    // Dropped on an edit of the form: opened, and not typed into it.
+    QSignalSpy checked(pane, &SidePane::recordChecked);
+    QMimeData data;
+    // As a file manager drags it: the address, and the path as text.
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(good.string()))});
+    data.setText(QString::fromStdString(good.string()));
+    QDragEnterEvent enter({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit(IDC_AMPLITUDE), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop({5, 5}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(edit(IDC_AMPLITUDE), &drop);
+    ASSERT_TRUE(checked.wait(5000));
+    EXPECT_EQ(edit(IDC_AMPLITUDE)->text(), "50");
+    const QString verdict = pane->recordPane()->verdictText();
+    const auto write = [&](const char* name, const std::string& text) {
+        std::ofstream(dir / name, std::ios::binary) << text;
+        return dir / name;
+    };
+    const fs::path files[] = {
+        dir / "missing.csv",
+        write("empty.csv", ""),
+        write("word.csv", "time_s,accel\n0,1\n0.001,x\n0.002,3\n"),
+        write("one.csv", "time_s,accel\n0,1\n"),
+        write("step.csv", "time_s,accel\n0,1\n0.001,2\n0.0025,3\n0.003,4\n"),
+        write("fields.csv", "time_s,accel\n0,1\n0.001\n"),
+        fs::path("/"),
+    };
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.string());
+        EXPECT_FALSE(open(file));
+        const CliRun run =
+            cli({"analyse", QString::fromStdString(file.string()), "--summary", "-"});
+        EXPECT_NE(run.status, 0);
+        EXPECT_EQ(pane->openMessage().toStdString(),
+                  "Not opened: " + windowLine(run).toStdString());
+        EXPECT_TRUE(pane->isShowingRecord());
+        EXPECT_EQ(pane->recordPane()->source(), QString::fromStdString(good.string()));
+        EXPECT_EQ(pane->recordPane()->verdictText(), verdict);
+        waitIdle();
+    }
+
+    // Cancelled at once: nothing read is shown, nothing is said.
+    const fs::path big = dir / "big.csv";
+    writeRecord(big, PulseType::HalfSine, 0, 0, 400'000);
+    pane->openRecordFile(QString::fromStdString(big.string()));
+    ASSERT_TRUE(pane->isBusy());
+    paneChild<QToolButton>("cancelWork")->click();
+    EXPECT_FALSE(pane->isBusy());
+    QTest::qWait(300);
+    EXPECT_EQ(pane->recordPane()->source(), QString::fromStdString(good.string()));
+    EXPECT_EQ(pane->recordPane()->verdictText(), verdict);
+    EXPECT_TRUE(pane->openMessage().isEmpty());
+}
+
+// With the shaker's compensation on, Calculate writes korvex-cli's
+// --compensation bytes; the limits exceeded are in the figures in its
+// words; a compensation that cannot be laid out says so in the pane only.
+TEST_F(LabTest, CompensatedCalculateWritesKorvexCliBytes) {
+    paneChild<QComboBox>("shakerUnit")->setCurrentIndex(1);  // g
+    paneChild<QCheckBox>("shakerCompensation")->setChecked(true);
+    const struct {
+        int unit, shape;
+        const char *ratio, *amplitude, *pulse, *total, *rate;
+        const char *stroke, *velocity;  // mm, m/s
+        QStringList args;
+    } cases[] = {
+        {0, 0, "0.2", "50", "11", "100", "10", "25", "1", {}},
+        {1,
+         1,
+         "0.5",
+         "-30",
+         "0.006",
+         "0.05",
+         "20000",
+         "1.5",
+         "0.4",
+         {"--unit", "s", "--shape", "terminal-sawtooth"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ratio);
+        list(IDC_TIME_UNIT)->setCurrentRow(c.unit);
+        list(IDC_PULSE_TYPE)->setCurrentRow(c.shape);
+        setSetting("shakerRatio", c.ratio);
+        setSetting("shakerStroke", c.stroke);
+        setSetting("shakerVelocity", c.velocity);
+        edit(IDC_AMPLITUDE)->setText(c.amplitude);
+        edit(IDC_PULSE_DURATION)->setText(c.pulse);
+        edit(IDC_TOTAL_DURATION)->setText(c.total);
+        edit(IDC_SAMPLE_RATE)->setText(c.rate);
+        const fs::path mine = dir / "mine.txt", theirs = dir / "theirs.txt";
+        platform.path = mine.string();
+        platform.messages.clear();
+        dlg->findChild<QPushButton*>(controlName(IDOK))->click();
+        EXPECT_EQ(platform.messages, std::vector<std::string>{completionMessage("mine.txt")});
+        const CliRun run =
+            cli(QStringList{"--amplitude",      c.amplitude,
+                            "--pulse-duration", c.pulse,
+                            "--total-duration", c.total,
+                            "--sample-rate",    c.rate,
+                            "--compensation",   c.ratio,
+                            "--amplitude-unit", "g",
+                            "--max-stroke",     c.stroke,
+                            "--max-velocity",   c.velocity,
+                            "--summary",        "/dev/null",
+                            "--output",         QString::fromStdString(theirs.string())} +
+                c.args);
+        ASSERT_EQ(run.status, 0);
+        EXPECT_EQ(readFile(mine), readFile(theirs));
+        EXPECT_GT(readFile(mine).size(), 1000u);
+        // korvex-cli's warnings, one line each, as the figures say them.
+        QStringList warned;
+        for (QString line : run.err.split('\n')) {
+            if (!line.startsWith("korvex-cli: warning: the ")) continue;
+            line.remove("korvex-cli: warning: t").prepend('T');
+            warned << line.replace(QRegularExpression("--max-\\w+ "), "the limit ");
+        }
+        EXPECT_FALSE(warned.isEmpty());
+        EXPECT_EQ(pane->limitsText().toStdString(), warned.join('\n').toStdString());
+        EXPECT_TRUE(pane->motionText().startsWith("Motion: peak velocity "));
+    }
+
+    // Sampled too coarsely to end at rest: no file, no original message.
+    const std::size_t asked = static_cast<std::size_t>(platform.asked);
+    platform.messages.clear();
+    edit(IDC_SAMPLE_RATE)->setText("200");
+    dlg->findChild<QPushButton*>(controlName(IDOK))->click();
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(static_cast<std::size_t>(platform.asked), asked);
+    EXPECT_FALSE(pane->isShowingPulse());
+    const CliRun run =
+        cli({"--unit", "s", "--shape", "terminal-sawtooth", "--amplitude", "-30",
+             "--pulse-duration", "0.006", "--total-duration", "0.05", "--sample-rate", "200",
+             "--compensation", "0.5", "--output", "/dev/null"});
+    EXPECT_EQ(run.status, 2);
+    const QString why = cliLine(run).remove("--sample-rate: ");
+    EXPECT_TRUE(why.endsWith("raise the sample rate")) << why.toStdString();
+    EXPECT_TRUE(paneChild<QWidget>("shakerPanel")->isVisible());
+    bool said = false;
+    for (QLabel* label : paneChild<QWidget>("shakerPanel")->findChildren<QLabel*>()) {
+        said |= label->isVisible() && label->text() == "Compensation: " + why;
+    }
+    EXPECT_TRUE(said);
+}
+
+}  // namespace
+}  // namespace korvex

@@ -1,7 +1,0 @@
-#include "ui/pulse_app.h"
-
-int main(int argc, char** argv) {
-    korvex::CPulseApp app(argc, argv);
-    app.InitInstance();
-    return 0;
-}
