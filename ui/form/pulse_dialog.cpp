@@ -158,8 +158,8 @@ NominalPulse CPulseDlg::nominalPulse() {
     n.unit = timeUnitIndex() == 1 ? TimeUnit::Seconds : TimeUnit::Milliseconds;
     n.pulse.shape = static_cast<PulseType>(pulseTypeIndex());
     n.pulse.amplitude = parseLeadingNumber(amplitudeText());
-    n.pulse.durationS =
-        parseLeadingNumber(pulseDurationText()) * (n.unit == TimeUnit::Milliseconds ? 0.001 : 1.0);
+    n.duration = parseLeadingNumber(pulseDurationText());
+    n.pulse.durationS = n.duration * (n.unit == TimeUnit::Milliseconds ? 0.001 : 1.0);
     return n;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/check/test_plan.h"
 #include "analysis/record_reader.h"
 #include "analysis/tolerance_check.h"
 #include "ui/widgets/ui_text.h"
@@ -28,6 +29,7 @@ struct CheckRequest {
     CheckPulse pulse;
     CheckSettings settings;  // its spectrum settings also give the drawn spectra's
     TimeUnitText time;       // the form's unit
+    TestPlan plan;           // the same, as korvex-cli's --save-plan writes it
     // Why it cannot be checked as it stands (settings that do not read),
     // and whether that is about the spectrum's settings.
     QString problem;

@@ -51,6 +51,11 @@ CheckRequest RecordLab::checkRequest() const {
         r.problem = problem;
         r.problemInSpectrum = true;
     }
+    r.plan.shape = r.pulse.shape;
+    r.plan.amplitude = r.pulse.amplitude;
+    r.plan.pulseDuration = m_nominal.duration;
+    r.plan.unit = m_nominal.unit;
+    r.plan.settings = r.settings;
     return r;
 }
 

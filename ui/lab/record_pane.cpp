@@ -274,7 +274,7 @@ QString RecordPane::figuresText() const {
 
 std::string RecordPane::reportJson() const {
     if (!m_data || !m_outcome.report) return std::string();
-    return checkReportJson(*m_outcome.report, m_data->source, m_data->record.name);
+    return checkReportJson(*m_outcome.report, m_data->source, m_data->record.name, &m_request.plan);
 }
 
 void RecordPane::saveReport(const QString& path) {

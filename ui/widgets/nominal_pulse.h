@@ -10,6 +10,7 @@ namespace korvex {
 struct NominalPulse {
     CheckPulse pulse;
     TimeUnit unit = TimeUnit::Milliseconds;
+    double duration = 0.0;  // in `unit`, as the form reads it, for the test plan
 };
 
 }  // namespace korvex
