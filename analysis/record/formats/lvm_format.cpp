@@ -1,5 +1,5 @@
-// Reads LabVIEW measurement files as NI describes them in "Specification for
-// the LabVIEW Measurement File (.lvm)", https://www.ni.com/tutorial/4139/en/.
+// Reads LabVIEW measurement files as NI describes the format in its public
+// tutorial 4139 on the LabVIEW Measurement File, https://www.ni.com/tutorial/4139/en/.
 // Times come from each channel's X0 and Delta_X where the header gives them:
 // LabVIEW prints the X column to six decimals, too coarse for fast rates.
 #include "analysis/record/formats/lvm_format.h"

@@ -1,7 +1,7 @@
 // The headers of a LabVIEW measurement file (.lvm): the file header (how
 // the text is laid out) and each segment's header (per channel: samples,
-// start, interval, unit), as NI describes them in "Specification for the
-// LabVIEW Measurement File (.lvm)", https://www.ni.com/tutorial/4139/en/.
+// start, interval, unit), as NI's public tutorial 4139 on the LabVIEW
+// Measurement File describes them, https://www.ni.com/tutorial/4139/en/.
 #pragma once
 
 #include <optional>
