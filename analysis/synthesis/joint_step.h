@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analysis/srs.h"
-#include "analysis/synthesis/target_spectrum.h"
+#include "analysis/synthesis/srs_target.h"
 #include "analysis/synthesis/wavelet.h"
 
 namespace korvex {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/synthesis/target_spectrum.h"
+#include "analysis/synthesis/srs_target.h"
 #include "analysis/synthesis/wavelet.h"
 
 namespace korvex {
@@ -22,8 +22,8 @@ struct SynthesisSettings {
     double durationS = 0.0;
     std::uint64_t seed = 1;
     int maxIterations = 60;  // spectra per attempt
-    int attempts = 8;         // layouts tried, each from its own seed
-    unsigned threads = 0;     // 0: every core
+    int attempts = 8;        // layouts tried, each from its own seed
+    unsigned threads = 0;    // 0: every core
 };
 
 // Which setting makes the drive impossible, and why in words.

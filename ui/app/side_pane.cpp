@@ -15,7 +15,7 @@
 #include "ui/lab/record_pane.h"
 #include "ui/lab/shaker_panel.h"
 #include "ui/preview/preview_pane.h"
-#include "ui/widgets/spectrum_settings.h"
+#include "ui/widgets/srs_settings.h"
 
 namespace korvex {
 

@@ -13,7 +13,7 @@
 #include "ui/lab/record_dialog.h"
 #include "ui/lab/record_layout.h"
 #include "ui/lab/record_pane.h"
-#include "ui/widgets/spectrum_settings.h"
+#include "ui/widgets/srs_settings.h"
 #include "ui/widgets/ui_text.h"
 
 namespace korvex {

@@ -18,7 +18,7 @@
 #include "analysis/check_json.h"
 #include "pulse/file_sink.h"
 #include "ui/charts/motion_charts.h"
-#include "ui/charts/spectrum_chart.h"
+#include "ui/charts/srs_chart.h"
 #include "ui/charts/trace_chart.h"
 
 namespace korvex {

@@ -12,10 +12,10 @@
 
 #include "analysis/pulse_figures.h"
 #include "ui/charts/motion_charts.h"
-#include "ui/charts/spectrum_chart.h"
+#include "ui/charts/srs_chart.h"
 #include "ui/charts/trace_chart.h"
 #include "ui/preview/pulse_text.h"
-#include "ui/widgets/spectrum_settings.h"
+#include "ui/widgets/srs_settings.h"
 
 namespace korvex {
 namespace {

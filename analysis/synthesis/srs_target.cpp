@@ -1,4 +1,4 @@
-#include "analysis/synthesis/target_spectrum.h"
+#include "analysis/synthesis/srs_target.h"
 
 #include <algorithm>
 #include <cmath>

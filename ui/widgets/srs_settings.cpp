@@ -1,4 +1,4 @@
-#include "ui/widgets/spectrum_settings.h"
+#include "ui/widgets/srs_settings.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

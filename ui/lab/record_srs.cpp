@@ -8,7 +8,7 @@
 #include <cmath>
 
 #include "ui/charts/motion_charts.h"
-#include "ui/charts/spectrum_chart.h"
+#include "ui/charts/srs_chart.h"
 #include "ui/charts/trace_chart.h"
 #include "ui/lab/record_pane.h"
 

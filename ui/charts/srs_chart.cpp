@@ -1,4 +1,4 @@
-#include "ui/charts/spectrum_chart.h"
+#include "ui/charts/srs_chart.h"
 
 #include <QAreaSeries>
 #include <QCategoryAxis>

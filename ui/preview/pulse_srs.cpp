@@ -7,9 +7,9 @@
 
 #include "analysis/pulse_figures.h"
 #include "pulse/pulse_series.h"
-#include "ui/charts/spectrum_chart.h"
+#include "ui/charts/srs_chart.h"
 #include "ui/preview/preview_pane.h"
-#include "ui/widgets/spectrum_settings.h"
+#include "ui/widgets/srs_settings.h"
 
 namespace korvex {
 
