@@ -20,4 +20,18 @@ std::string formatSrsTable(const SrsPlan& plan, const std::vector<SrsPoint>& poi
                            const std::string& input = "the pulse record",
                            std::optional<AccelerationUnit> unit = std::nullopt);
 
+// Several channels' spectra at the plan's frequencies, one column set each
+// named NAME_positive, NAME_negative, NAME_maximax (blanks in a name become
+// '_'); `note` is comment lines put before the columns line, or "".
+struct SrsChannel {
+    std::string name;
+    std::vector<SrsPoint> points;  // one per frequency of the plan
+};
+std::string formatSrsTable(const SrsPlan& plan, const std::vector<SrsChannel>& channels,
+                           const std::string& input, std::optional<AccelerationUnit> unit,
+                           const std::string& note);
+
+// A channel's name as one word of a table's columns line.
+std::string columnName(const std::string& name);
+
 }  // namespace korvex

@@ -2,12 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <future>
 #include <optional>
 
-#include "analysis/motion.h"
-#include "analysis/record_figures.h"
-#include "analysis/trust/data_warnings.h"
+#include "cli/analyse_channels.h"
 #include "cli/output_files.h"
 #include "cli/trust_outputs.h"
 
@@ -38,72 +35,52 @@ int runAnalyse(const CLI::App& app, const AnalyseArguments& a) {
     Record record;
     int status = kExitDone;
     if (!readRecordReported(a.record.file, readOptions, record, status)) return status;
-    const Channel& channel = record.channel();
-    const RecordView raw = channel.view();
+    const bool several = record.channels.size() > 1;
+    const std::vector<std::string> keys = channelKeys(record);
+    if (several && !motion.motion.empty()) requireSharedTimeBase(record, keys);
     std::optional<SrsPlan> srsPlan;
-    if (!o.srs.empty()) srsPlan = planSpectrum(o.srsSettings, channel.intervalS, a.record.file);
+    SharedSpectra spectra;
+    if (!o.srs.empty() && !several) {
+        srsPlan = planSpectrum(o.srsSettings, record.channel().intervalS, a.record.file);
+    } else if (!o.srs.empty()) {
+        spectra = planSpectra(o.srsSettings, record, a.record.file);
+    }
 
-    // The record as judged: conditioned when asked, else the samples as read.
-    ConditionedRecord conditioned;
-    RecordView view = raw, motionView = raw;
-    if (conditionSettings.offset != OffsetMethod::None || conditionSettings.lowPass ||
-        conditionSettings.highPassHz > 0) {
-        conditioned = conditionReported(raw, conditionSettings);
-        view.values = conditioned.values;
-        motionView.values = conditioned.motion.empty() ? conditioned.values : conditioned.motion;
+    // Each channel in place: its views point into its own conditioned samples.
+    const AnalyseSettings settings{o, conditionSettings, trust};
+    std::vector<ChannelResult> results(record.channels.size());
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        analyseChannel(record, record.channels[i], settings, several ? keys[i] : "", results[i]);
     }
-    // The motion on the second core while this one judges the data and
-    // takes the figures.
-    std::future<MotionFigures> motionFigures;
-    if (!o.summary.empty()) {
-        motionFigures = std::async(std::launch::async, [&motionView] {
-            return computeMotion(motionView.values, motionView.intervalS);
-        });
-    }
-    // One scan of the record as read serves the pulse (when the record is
-    // judged as read) and the clips.
-    const SampleScan rawScan = scanSamples(raw.values);
-    const bool asRead = view.values.data() == raw.values.data();
-    const AchievedPulse pulse = asRead ? measurePulse(view, trust.pulseFraction, rawScan)
-                                       : measurePulse(view, trust.pulseFraction);
-    const std::vector<DataWarning> warnings =
-        dataWarnings(raw, conditionSettings.highPassHz > 0 ? nullptr : &view, pulse, {}, &rawScan);
-    printWarnings(warnings);
-    const bool lowerBound = peakIsLowerBound(warnings);
-    std::vector<ShockEvent> events;
-    if (trust.events) events = findEvents(view, trust.eventSettings, asRead ? &rawScan : nullptr);
 
     bool ok = true;
     if (!o.summary.empty()) {
-        const RecordFigures f = computeRecordFigures(view);
-        nlohmann::ordered_json j = {
-            {"source", record.source},
-            {"column", channel.name},
-            {"samples", f.samples},
-            {"sample_interval_s", f.intervalS},
-            {"start_time_s", f.startS},
-            {"record_s", f.recordS},
-            {"peak_amplitude", f.peakAmplitude},
-            {"peak_time_s", f.peakTimeS},
-            {"velocity_change", f.velocityChange},
-            {"mean", f.mean},
-            {"rms", f.rms},
-        };
-        addMotionSummary(j, motionFigures.get(), motion);
-        addWarnings(j, warnings);
-        addProcessing(j, conditioned.processing);
-        if (trust.pulse) j["pulse"] = pulseJson(view, pulse);
-        if (trust.events) j["events"] = eventsJson(events);
+        nlohmann::ordered_json j = results.front().summary;
+        if (several) {
+            j = nlohmann::ordered_json::object();
+            for (std::size_t i = 0; i < results.size(); ++i) j[keys[i]] = results[i].summary;
+        }
         ok &= writeText(o.summary, j.dump(2) + "\n");
     } else if (trust.events) {
-        ok &= writeText("-", eventsTable(events));
+        std::string tables;
+        for (std::size_t i = 0; i < results.size(); ++i) {
+            if (several) tables += "# channel " + keys[i] + "\n";
+            tables += eventsTable(results[i].events);
+        }
+        ok &= writeText("-", tables);
     }
     if (srsPlan) {
-        const std::string input =
-            lowerBound ? "the record (clipped: every response is a lower bound)" : "the record";
-        ok &= writeSpectrum(o.srs, *srsPlan, view.values, input, motion.unit);
+        const std::string input = results.front().lowerBound
+                                      ? "the record (clipped: every response is a lower bound)"
+                                      : "the record";
+        ok &= writeSpectrum(o.srs, *srsPlan, results.front().view.values, input, motion.unit);
+    } else if (!o.srs.empty()) {
+        ok &= writeSpectra(o.srs, spectra, results, keys, motion.unit);
     }
-    if (!motion.motion.empty()) ok &= writeMotionTable(motion.motion, motionView, motion.unit);
+    if (!motion.motion.empty()) {
+        ok &= several ? writeMotionTables(motion.motion, results, keys, motion.unit)
+                      : writeMotionTable(motion.motion, results.front().motionView, motion.unit);
+    }
     return ok ? kExitDone : kExitNotWritten;
 }
 

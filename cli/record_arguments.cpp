@@ -37,9 +37,9 @@ void RecordArguments::add(CLI::App& app) {
         ->required()
         ->type_name("");
     app.add_option("--column", column,
-                   "The value column: its number from 1, or its name (default 2); of a LabVIEW, "
-                   "oscilloscope, MAT or WAV file, channels as a list (2,3-4,NAME) or all "
-                   "(default all)")
+                   "The value column: its number from 1, or its name (default 2), or a list "
+                   "(2,3-4,NAME) or all; of a LabVIEW, oscilloscope, MAT or WAV file, channels "
+                   "likewise (default all)")
         ->type_name("N|NAME|LIST|all")
         ->option_text("N|NAME|LIST|all");
     app.add_option("--time-column", timeColumn,

@@ -20,8 +20,11 @@ void addWarnings(ordered_json& j, const std::vector<DataWarning>& warnings) {
     j["warnings"] = std::move(list);
 }
 
-void printWarnings(const std::vector<DataWarning>& warnings) {
-    for (const DataWarning& w : warnings) std::cerr << "korvex-cli: warning: " << w.message << '\n';
+void printWarnings(const std::vector<DataWarning>& warnings, const std::string& channel) {
+    const std::string of = channel.empty() ? "" : channel + ": ";
+    for (const DataWarning& w : warnings) {
+        std::cerr << "korvex-cli: warning: " << of << w.message << '\n';
+    }
 }
 
 void addProcessing(ordered_json& j, const Processing& p) {

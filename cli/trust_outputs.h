@@ -17,8 +17,8 @@ namespace korvex::cli {
 // "warnings": [{code, message, where_s, lower_bounds?}], only when there is
 // one, so a clean record's summary keeps its bytes.
 void addWarnings(nlohmann::ordered_json& summary, const std::vector<DataWarning>& warnings);
-// "korvex-cli: warning: MESSAGE" for each.
-void printWarnings(const std::vector<DataWarning>& warnings);
+// "korvex-cli: warning: MESSAGE" for each, "CHANNEL: MESSAGE" when named.
+void printWarnings(const std::vector<DataWarning>& warnings, const std::string& channel = "");
 
 // "processing": {offset, lowpass, highpass}, only when a step was asked for.
 void addProcessing(nlohmann::ordered_json& summary, const Processing& processing);

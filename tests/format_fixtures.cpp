@@ -196,6 +196,7 @@ Record read(const RecordFormat& format, const std::string& bytes, const FormatOp
     const RecordInput input{path, bytes};
     ReadOptions plain;
     plain.rateHz = options.rateHz;
+    plain.valueColumn = options.channels;  // what a format without its own options reads
     if (const auto* f = dynamic_cast<const OptionedFormat*>(&format))
         return f->read(input, plain, options);
     return format.read(input, plain);

@@ -28,8 +28,22 @@ struct Case {
     std::string bytes;
     FormatOptions options;  // what the format needs to time the record
     bool namesAndUnits = true;
-    bool lines = true;  // errors point at a line
+    bool lines = true;         // errors point at a line
+    int confidence = 100;      // how sure the format is of its own files
+    std::string second = "2";  // the choice of the second channel alone
+    std::string ninth = "9";   // a choice of a channel past the last
 };
+
+// Text by its fields: "t,a,b" over the times and both channels.
+std::string textFile() {
+    const std::vector<Series> c = common();
+    std::string out = "t,a,b\n";
+    for (std::size_t i = 0; i < c[0].values.size(); ++i) {
+        out += fixtures::number(static_cast<double>(i) * c[0].intervalS) + "," +
+               fixtures::number(c[0].values[i]) + "," + fixtures::number(c[1].values[i]) + "\n";
+    }
+    return out;
+}
 
 const std::map<std::string, std::function<Case()>, std::less<>> kWriters = {
     {"lvm",
@@ -49,6 +63,14 @@ const std::map<std::string, std::function<Case()>, std::less<>> kWriters = {
              fixtures::matFile(
                  {{"a", 8, 1, c[0].values}, {"b", 8, 1, c[1].values}, {"fs", 1, 1, {51200}}}),
              o, false, false};
+     }},
+    {"text",
+     [] {
+         // A single column keeps the text format's own older words; a list
+         // is worded as every format words it.
+         FormatOptions o;
+         o.channels = "all";
+         return Case{textFile(), o, false, true, 10, "3", "2,9"};
      }},
     {"wav",
      [] {
@@ -70,7 +92,7 @@ TEST(RecordFormats, EachReadsTheCommonRecordAlike) {
         SCOPED_TRACE(std::string(f->name()));
         const Case c = writer->second();
         const RecordInput input{pathFor(*f), c.bytes};
-        EXPECT_EQ(f->sniff(c.bytes, input.path).confidence, 100);
+        EXPECT_EQ(f->sniff(c.bytes, input.path).confidence, c.confidence);
         EXPECT_EQ(&chooseRecordFormat(input, recordFormats()), f);
         const Record r = fixtures::read(*f, c.bytes, c.options, input.path);
         EXPECT_EQ(r.format, f->name());
@@ -87,7 +109,7 @@ TEST(RecordFormats, EachReadsTheCommonRecordAlike) {
                       s.values);
         }
         FormatOptions second = c.options;
-        second.channels = "2";
+        second.channels = c.second;
         const Record b = fixtures::read(*f, c.bytes, second, input.path);
         ASSERT_EQ(b.channels.size(), 1u);
         EXPECT_EQ(b.channels[0].values[7], -7 / 32.0);
@@ -101,7 +123,7 @@ TEST(RecordFormats, EachRefusesBadChoicesAndCutFilesAsInputErrors) {
         SCOPED_TRACE(std::string(f->name()));
         const Case c = writer->second();
         FormatOptions ninth = c.options;
-        ninth.channels = "9";
+        ninth.channels = c.ninth;
         const std::string error = fixtures::errorOf(*f, c.bytes, ninth, pathFor(*f));
         // "FILE:LINE: reason" for text, "FILE: reason" for binary formats.
         const std::string file = "input: " + pathFor(*f) + ":";
@@ -120,6 +142,28 @@ TEST(RecordFormats, EachRefusesBadChoicesAndCutFilesAsInputErrors) {
             } catch (const RecordError& e) {
                 EXPECT_EQ(e.kind(), RecordError::Kind::Input) << at << ": " << e.what();
             }
+        }
+    }
+}
+
+// A list of text columns is each column as read alone.
+TEST(RecordFormats, TextColumnListsAreTheSingleColumnsRead) {
+    for (const RecordFormat* f : recordFormats()) {
+        if (f->name() != "text") continue;
+        FormatOptions both, a, b;
+        both.channels = "3,2";
+        a.channels = "2";
+        b.channels = "3";
+        const std::string bytes = textFile();
+        const Record r = fixtures::read(*f, bytes, both, "case.txt");
+        ASSERT_EQ(r.channels.size(), 2u);
+        for (const auto& [k, one] : {std::pair{0, b}, std::pair{1, a}}) {
+            const Channel alone = fixtures::read(*f, bytes, one, "case.txt").channels.at(0);
+            const Channel& listed = r.channels[static_cast<std::size_t>(k)];
+            EXPECT_EQ(listed.name, alone.name);
+            EXPECT_EQ(listed.intervalS, alone.intervalS);
+            EXPECT_EQ(std::vector<double>(listed.values.begin(), listed.values.end()),
+                      std::vector<double>(alone.values.begin(), alone.values.end()));
         }
     }
 }
@@ -143,7 +187,8 @@ TEST(RecordFormats, NoFormatClaimsAnothersFilesAndBinaryIsRefusedAtOnce) {
     } catch (const RecordError& e) {
         EXPECT_EQ(e.kind(), RecordError::Kind::Input);
         const std::string what = e.what();
-        EXPECT_EQ(what.rfind("a.bin: not a record korvex reads: a NUL byte at byte 8", 0), 0u) << what;
+        EXPECT_EQ(what.rfind("a.bin: not a record korvex reads: a NUL byte at byte 8", 0), 0u)
+            << what;
         for (const RecordFormat* f : recordFormats())
             EXPECT_NE(what.find(f->title()), std::string::npos);
     }

@@ -1,5 +1,6 @@
 #include "analysis/record/text/text_format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/record/channel_choice.h"
 #include "analysis/record/interval_check.h"
 #include "analysis/record/text/columns.h"
 #include "analysis/record/text/layout_peek.h"
@@ -125,12 +127,76 @@ Sniff TextFormat::sniff(std::string_view head, std::string_view) const {
     return Sniff::mine(10, peekTextLayout(head).open);
 }
 
+namespace {
+
+// The value columns a list asks for ("2,3", "3-5", "all", names), counted
+// from 0, or none when the choice is one column as it always was (read as
+// before, with its own messages). "all" leaves out the time column.
+std::vector<std::size_t> listedColumns(std::string_view input, const std::string& source,
+                                       const ReadOptions& options) {
+    const std::string& choice = options.valueColumn;
+    const std::size_t dash = choice.find('-');
+    const bool range =
+        dash != std::string::npos && dash > 0 && dash + 1 < choice.size() &&
+        std::all_of(choice.begin(), choice.end(), [](char c) { return isDigit(c) || c == '-'; });
+    if (choice != "all" && choice.find(',') == std::string::npos && !range) return {};
+    Source src{input, input.data(), &source};
+    if (src.text.size() >= 3 && std::memcmp(src.text.data(), "\xEF\xBB\xBF", 3) == 0)
+        src.text.remove_prefix(3);
+    if (src.text.empty()) return {};
+    const FirstLine first = readFirstLine(src);
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < first.layout.fields; ++i) {
+        names.push_back(first.header && i < first.fields.size() ? std::string(first.fields[i].text)
+                                                                : std::to_string(i + 1));
+    }
+    std::size_t timeField = kNone;
+    const std::string& t = options.timeColumn;
+    if (t.empty()) {
+        timeField = 0;
+    } else if (t != "none" && std::all_of(t.begin(), t.end(), isDigit) && t.size() < 9) {
+        timeField = static_cast<std::size_t>(std::stoul(t)) - 1;
+    } else if (t != "none") {
+        timeField =
+            static_cast<std::size_t>(std::find(names.begin(), names.end(), t) - names.begin());
+    }
+    std::vector<std::size_t> chosen;
+    try {
+        chosen = chooseChannels(choice, names);
+    } catch (const ChannelChoiceError& e) {
+        src.failLine(first.layout.firstLine, e.what(), ReadSetting::ValueColumn);
+    }
+    if (choice == "all") std::erase(chosen, timeField);
+    if (chosen.empty())
+        src.failWhole("no value column besides the time column", ReadSetting::ValueColumn);
+    return chosen;
+}
+
+}  // namespace
+
 Record TextFormat::read(const RecordInput& input, const ReadOptions& options) const {
     Record record;
     record.source = input.path;
     record.format = std::string(name());
-    record.channels.push_back(readTextChannel(input.bytes, input.path, options,
-                                              detail::readPathFromEnvironment(), record.notes));
+    const detail::ReadPath path = detail::readPathFromEnvironment();
+    const std::vector<std::size_t> columns = listedColumns(input.bytes, input.path, options);
+    if (columns.empty()) {
+        record.channels.push_back(
+            readTextChannel(input.bytes, input.path, options, path, record.notes));
+        return record;
+    }
+    // One column at a time by the one-column reader, so every column takes
+    // the proven fast paths; each note is told once.
+    for (std::size_t column : columns) {
+        ReadOptions one = options;
+        one.valueColumn = std::to_string(column + 1);
+        std::vector<std::string> notes;
+        record.channels.push_back(readTextChannel(input.bytes, input.path, one, path, notes));
+        for (std::string& n : notes) {
+            if (std::find(record.notes.begin(), record.notes.end(), n) == record.notes.end())
+                record.notes.push_back(std::move(n));
+        }
+    }
     return record;
 }
 
