@@ -111,17 +111,19 @@ std::vector<CheckedPart> checkRecordParts(const Record& record, const std::strin
             const AchievedPulse& achieved = c.achieved;
             c.warnings = dataWarnings(part.raw, o.condition.highPassHz > 0 ? nullptr : &part.view,
                                       achieved, {});
-            if (auto w = checkPreTrigger(part.view, achieved,
-                                         o.plan.settings.windowBefore * o.pulse.durationS);
-                w && o.pulseCheck) {
-                c.warnings.push_back(std::move(*w));
-            }
             try {
                 if (o.pulseCheck) {
                     CheckProgress progress;
                     const Progress line("checking", progress.done, progress.total);
                     c.report = checkRecord(part.view, o.pulse, o.plan.settings, 0, &progress);
                     c.pass &= c.report.pass;
+                    // A check that already fails for want of record before
+                    // the pulse says so itself.
+                    if (auto w = checkPreTrigger(part.view, achieved,
+                                                 o.plan.settings.windowBefore * o.pulse.durationS);
+                        w && c.report.reason != CheckReason::WindowBeforeOutside) {
+                        c.warnings.push_back(std::move(*w));
+                    }
                 }
                 if (o.target) {
                     const TargetSettings& t = *o.target;
