@@ -137,23 +137,17 @@ void CheckArguments::add(CLI::App& app) {
         ->type_name("FILE")
         ->option_text("FILE");
     condition.add(app);
-    app.add_option("--event", event,
-                   "Check one shock of a long record (its number from 1) or every one (all)")
-        ->type_name("N|all")
-        ->option_text("N|all");
+    addFormOption(app, "--event", event, "N|all",
+                  "Check one shock of a long record (its number from 1) or every one (all)");
     addNumberOption(app, "--event-threshold", eventThreshold,
                     "Magnitude that starts a shock (default 0.3 of the record's peak)");
     addNumberOption(app, "--event-dead-time-ms", eventDeadTimeMs,
                     "Gap below the threshold that ends a shock, ms (default 10)");
-    app.add_option("--target", target,
-                   "Check the record's spectrum against a required one: a table FILE "
-                   "(frequency in Hz, level) or \"f1:A1,f2:A2,...\"; no nominal pulse needed")
-        ->type_name("FILE|LIST")
-        ->option_text("FILE|LIST");
-    app.add_option("--tolerance", tolerance,
-                   "Band around the target, dB below and above as LOW,HIGH (default 1,1)")
-        ->type_name("LOW,HIGH")
-        ->option_text("LOW,HIGH");
+    addFormOption(app, "--target", target, "FILE|LIST",
+                  "Check the record's spectrum against a required one: a table FILE "
+                  "(frequency in Hz, level) or \"f1:A1,f2:A2,...\"; no nominal pulse needed");
+    addFormOption(app, "--tolerance", tolerance, "LOW,HIGH",
+                  "Band around the target, dB below and above as LOW,HIGH (default 1,1)");
     addNumberOption(app, "--q", q, "Quality factor Q of the target's spectrum (default 10)");
     addNumberOption(app, "--per-octave", perOctave,
                     "Target spectrum frequencies per octave, 1 to 48 (default 12)");
