@@ -382,24 +382,25 @@ foreach(case "2;^korvex-cli: ${WORK}/bad.csv:3:5: [^\n]*not a number\n$;analyse;
   expect("record_error[${case}]" ${status} "${pattern}" ${case} "${WORK}/bad.json")
 endforeach()
 
-# A test series: one line per record, the counts, a CSV row each; a record
+# A test series: one line per record, the counts, a CSV row each (a name
+# with a comma quoted); a record
 # that cannot be read is listed, the rest still checked, and it wins the exit.
 set(series_pulse --unit s --pulse-duration 0.011 --total-duration 0.05 --sample-rate 100000
     --pre-time 0.0044)
 expect(series_good 0 "" ${series_pulse} --amplitude 50 --output "${WORK}/s1.txt")
-expect(series_low 0 "" ${series_pulse} --amplitude 40 --output "${WORK}/s2.txt")
+expect(series_low 0 "" ${series_pulse} --amplitude 40 --output "${WORK}/s2,low.txt")
 file(WRITE "${WORK}/s3.txt" "not, a record\n")
 set(series_nominal --amplitude 50 --pulse-duration 11)
-expect(series_fail 3 "s1.txt: PASS: [^\n]*\n[^\n]*s2.txt: FAIL: velocity change[^\n]*\nkorvex-cli: 2 records: 1 pass, 1 fail\n$"
-       check "${WORK}/s1.txt" "${WORK}/s2.txt" ${series_nominal} --table "${WORK}/series.csv")
+expect(series_fail 3 "s1.txt: PASS: [^\n]*\n[^\n]*s2,low.txt: FAIL: velocity change[^\n]*\nkorvex-cli: 2 records: 1 pass, 1 fail\n$"
+       check "${WORK}/s1.txt" "${WORK}/s2,low.txt" ${series_nominal} --table "${WORK}/series.csv")
 file(STRINGS "${WORK}/series.csv" rows)
 list(LENGTH rows row_count)
 list(GET rows 2 failed_row)
-if(NOT row_count EQUAL 3 OR NOT failed_row MATCHES "s2.txt,2,fail,velocity_change,[0-9.e-]+,0\\.79+[0-9]*,,40,0\\.0102")
+if(NOT row_count EQUAL 3 OR NOT failed_row MATCHES "s2,low.txt\",2,fail,velocity_change,[0-9.e-]+,0\\.79+[0-9]*,,40,0\\.0102")
   message(SEND_ERROR "series_fail: ${rows}")
 endif()
-expect(series_unread 2 "s3.txt: NOT READ: [^\n]*\n[^\n]*s2.txt: FAIL[^\n]*\nkorvex-cli: 3 records: 1 pass, 1 fail, 1 not read\n$"
-       check "${WORK}/s1.txt" "${WORK}/s3.txt" "${WORK}/s2.txt" ${series_nominal})
+expect(series_unread 2 "s3.txt: NOT READ: [^\n]*\n[^\n]*s2,low.txt: FAIL[^\n]*\nkorvex-cli: 3 records: 1 pass, 1 fail, 1 not read\n$"
+       check "${WORK}/s1.txt" "${WORK}/s3.txt" "${WORK}/s2,low.txt" ${series_nominal})
 string(JSON not_read GET "${last_stdout}" counts not_read)
 string(JSON error GET "${last_stdout}" records 1 error)
 if(NOT not_read EQUAL 1 OR NOT error MATCHES "s3.txt")
