@@ -4,11 +4,17 @@
 #include <iostream>
 #include <sstream>
 
+#include "analysis/check/series.h"
 #include "analysis/check_json.h"
 #include "analysis/tolerance_check.h"
+#include "cli/check_channels.h"
+#include "cli/check_conditioning.h"
+#include "cli/check_options.h"
+#include "cli/check_series.h"
 #include "cli/output_files.h"
 #include "cli/progress.h"
 #include "cli/record_outputs.h"
+#include "cli/trust_outputs.h"
 #include "pulse/number_text.h"
 
 namespace korvex::cli {
@@ -39,36 +45,6 @@ const Setting kSettings[] = {
     {"--velocity-window-after", "... to V2 pulse durations after the end (default 0.1)",
      &CheckArguments::velocityAfter, &CheckSettings::velocityAfter},
 };
-
-std::string optionOf(CheckField field, const std::string& file) {
-    switch (field) {
-        case CheckField::Record:
-            return file;
-        case CheckField::Shape:
-            return "--shape";
-        case CheckField::Amplitude:
-            return "--amplitude";
-        case CheckField::Duration:
-            return "--pulse-duration";
-        case CheckField::Band:
-            return "--band";
-        case CheckField::TimeTolerance:
-            return "--time-tolerance";
-        case CheckField::WindowBefore:
-            return "--window-before";
-        case CheckField::WindowAfter:
-            return "--window-after";
-        case CheckField::VelocityTolerance:
-            return "--velocity-tolerance";
-        case CheckField::VelocityBefore:
-            return "--velocity-window-before";
-        case CheckField::VelocityAfter:
-            return "--velocity-window-after";
-        case CheckField::Spectrum:
-            return "--srs-tolerance";
-    }
-    return file;
-}
 
 // "LOW,HIGH" in dB.
 SpectrumTolerance spectrumTolerance(const std::string& text) {
@@ -136,7 +112,13 @@ void applyOptions(const CLI::App& app, const CheckArguments& a, TestPlan& plan) 
 }  // namespace
 
 void CheckArguments::add(CLI::App& app) {
-    record.add(app);
+    app.add_option("FILE", files,
+                   "The record: a text file of columns, a LabVIEW .lvm, an oscilloscope CSV "
+                   "export, a MATLAB .mat or a WAV file, or - for standard input; several "
+                   "records check a test series")
+        ->required()
+        ->type_name("");
+    record.add(app, false);
     addChoiceOption(app, "--shape", shape, {"half-sine", "terminal-sawtooth"},
                     "Nominal pulse shape (default half-sine)");
     addChoiceOption(app, "--unit", unit, {"ms", "s"}, "Unit of the pulse duration (default ms)");
@@ -154,55 +136,98 @@ void CheckArguments::add(CLI::App& app) {
                    "override it")
         ->type_name("FILE")
         ->option_text("FILE");
+    condition.add(app);
+    addFormOption(app, "--event", event, "N|all",
+                  "Check one shock of a long record (its number from 1) or every one (all)");
+    addNumberOption(app, "--event-threshold", eventThreshold,
+                    "Magnitude that starts a shock (default 0.3 of the record's peak)");
+    addNumberOption(app, "--event-dead-time-ms", eventDeadTimeMs,
+                    "Gap below the threshold that ends a shock, ms (default 10)");
+    addFormOption(app, "--target", target, "FILE|LIST",
+                  "Check the record's spectrum against a required one: a table FILE "
+                  "(frequency in Hz, level) or \"f1:A1,f2:A2,...\"; no nominal pulse needed");
+    addFormOption(app, "--tolerance", tolerance, "LOW,HIGH",
+                  "Band around the target, dB below and above as LOW,HIGH (default 1,1)");
+    addNumberOption(app, "--q", q, "Quality factor Q of the target's spectrum (default 10)");
+    addNumberOption(app, "--per-octave", perOctave,
+                    "Target spectrum frequencies per octave, 1 to 48 (default 12)");
     addOutputOption(app, "--save-plan", savePlan,
                     "Write the plan of the options given (and --plan) as JSON, to FILE or -");
     addOutputOption(app, "--report", report, "The report as JSON, to FILE or - (default -)");
+    addOutputOption(app, "--table", table,
+                    "A test series' table as CSV, one row per record and channel, to FILE or -");
     addOutputOption(app, "--band-out", bandOut,
                     "Nominal and limits per sample of the window as a table, to FILE or -");
 }
 
-int runCheck(const CLI::App& app, const CheckArguments& a) {
+int runCheck(const CLI::App& app, const CheckArguments& given) {
+    CheckArguments a = given;
+    a.record.file = a.files.front();
     ReadOptions readOptions = a.record.validate(app);
     int status = kExitDone;
     TestPlan plan;
     if (!a.plan.empty() && !readPlanFile(a.plan, plan, status)) return status;
     applyOptions(app, a, plan);
-    if (!plan.amplitude) throw UsageError::required("--amplitude");
-    if (!plan.pulseDuration) throw UsageError::required("--pulse-duration");
+    CheckOptions options;
+    options.target = targetChoice(app, a.tolerance, a.q, a.perOctave);
+    if (options.target && !readTarget(a.target, options.target->target)) return kExitNotWritten;
+    options.pulseCheck = !options.target || plan.amplitude || plan.pulseDuration;
+    if (options.pulseCheck) {
+        if (!plan.amplitude) throw UsageError::required("--amplitude");
+        if (!plan.pulseDuration) throw UsageError::required("--pulse-duration");
+        options.pulse = *planPulse(plan);
+    } else if (!a.bandOut.empty()) {
+        throw UsageError::sentence("--band-out", "needs a nominal pulse");
+    }
     if (app.count("--column") == 0 && !plan.channels.empty()) {
         readOptions.valueColumn = plan.channels.front();
     }
-    const CheckPulse pulse = *planPulse(plan);
-    const CheckSettings& settings = plan.settings;
+    options.condition =
+        mergeConditioning(app, a.condition, readPlanConditioning(plan.conditioning));
+    plan.conditioning = planConditioningJson(options.condition);
+    options.event = eventChoice(app, a.event, a.eventThreshold, a.eventDeadTimeMs);
     requireDistinctOutputs({{"FILE", a.record.file == "-" ? "" : a.record.file},
                             {"--report", a.report},
                             {"--band-out", a.bandOut},
-                            {"--save-plan", a.savePlan}});
+                            {"--save-plan", a.savePlan},
+                            {"--table", a.table}});
+    if (a.files.size() > 1 && !a.bandOut.empty()) {
+        throw UsageError::sentence("--band-out", "takes one record");
+    }
+
     if (!a.savePlan.empty() && !writeText(a.savePlan, testPlanJson(plan))) {
         return kExitNotWritten;
     }
+    options.plan = plan;
+    if (a.files.size() > 1) return runSeries(a.files, readOptions, options, {a.report, a.table});
 
     Record record;
     if (!readRecordReported(a.record.file, readOptions, record, status)) return status;
-    CheckReport report;
-    try {
-        CheckProgress progress;
-        const Progress line("checking", progress.done, progress.total);
-        report = checkRecord(record.channel().view(), pulse, settings, 0, &progress);
-    } catch (const CheckError& e) {
-        throw UsageError(optionOf(e.field(), a.record.file), e.what());
-    } catch (const SrsSettingError& e) {
-        throw UsageError(SrsOptions::optionOf(e.setting(), a.record.file), e.what());
+    std::vector<std::vector<double>> conditioned;
+    const std::vector<CheckedPart> parts =
+        checkRecordParts(record, a.record.file, options, conditioned);
+    if (!a.bandOut.empty() && parts.size() > 1) {
+        throw UsageError("--band-out", "takes one channel and one event; " +
+                                           std::to_string(parts.size()) + " were checked");
     }
 
-    bool ok =
-        writeText(a.report, checkReportJson(report, record.source, record.channel().name, &plan));
+    bool ok = writeText(a.report, partsJson(parts));
+    if (!a.table.empty()) {
+        std::vector<SeriesRow> rows;
+        for (const CheckedPart& p : parts) {
+            rows.push_back(seriesRow(a.record.file, p.column,
+                                     options.pulseCheck ? &p.report : nullptr,
+                                     p.target ? &*p.target : nullptr, p.achieved, p.warnings));
+        }
+        ok &= writeText(a.table, seriesCsv(rows));
+    }
     if (!a.bandOut.empty()) {
+        const CheckedPart& part = parts.front();
         ok &= writeOutput(a.bandOut, [&](OutputSink& sink) {
             std::string text =
                 "# the check's band: nominal pulse started at the offset, lower and upper limits\n"
                 "# columns: time_s value nominal lower upper\n";
-            for (const BandRow& row : bandRows(record.channel().view(), report)) {
+            for (const BandRow& row : bandRows(part.view, part.report)) {
                 appendBandRow(text, row);
                 if (text.size() > (1 << 20)) {
                     sink.write(text.data(), text.size());
@@ -212,10 +237,16 @@ int runCheck(const CLI::App& app, const CheckArguments& a) {
             sink.write(text.data(), text.size());
         });
     }
-    const auto option = [&](CheckField field) { return optionOf(field, a.record.file); };
-    std::cerr << "korvex-cli: " << checkVerdict(report, option) << '\n';
+    bool pass = true;
+    for (const CheckedPart& part : parts) {
+        printWarnings(part.warnings);
+        for (const std::string& line : partVerdicts(part, options, a.record.file)) {
+            std::cerr << "korvex-cli: " << part.label << line << '\n';
+        }
+        pass &= part.pass;
+    }
     if (!ok) return kExitNotWritten;
-    return report.pass ? kExitDone : kExitCheckFailed;
+    return pass ? kExitDone : kExitCheckFailed;
 }
 
 }  // namespace korvex::cli

@@ -5,19 +5,25 @@
 #include <CLI/CLI.hpp>
 
 #include <string>
+#include <vector>
 
+#include "cli/condition_arguments.h"
 #include "cli/record_arguments.h"
 #include "cli/usage.h"
 
 namespace korvex::cli {
 
 struct CheckArguments {
-    RecordArguments record;
+    RecordArguments record;  // its file: the first of `files`
+    std::vector<std::string> files;
     std::string shape = "half-sine", unit = "ms", amplitude, pulseDuration;
     std::string band, timeTolerance, windowBefore, windowAfter;
     std::string velocityTolerance, velocityBefore, velocityAfter, srsTolerance;
     SrsOptions srsOptions;
     std::string report = "-", bandOut, plan, savePlan;
+    ConditionArguments condition;
+    std::string event, eventThreshold, eventDeadTimeMs, table;
+    std::string target, tolerance, q, perOctave;
     void add(CLI::App& app);
 };
 

@@ -22,28 +22,29 @@ void ConditionArguments::add(CLI::App& app) {
                     "Padding at each end for the filters, ms (default 10)");
 }
 
+LowPassChoice lowPassOption(const std::string& lowpass) {
+    LowPassChoice c{lowpass, 0, 0};
+    if (lowpass == "CFC60" || lowpass == "CFC180" || lowpass == "CFC600" || lowpass == "CFC1000") {
+        c.classHz = numberOption("--lowpass", lowpass.substr(3));
+        return c;
+    }
+    const std::optional<double> hz = parseStrictNumber(lowpass);
+    if (!hz || !(*hz > 0) || !std::isfinite(*hz)) {
+        throw UsageError("--lowpass",
+                         "must be CFC60, CFC180, CFC600, CFC1000 or a frequency in Hz "
+                         "greater than 0, got " +
+                             lowpass);
+    }
+    c.cornerHz = *hz;
+    return c;
+}
+
 ConditionSettings ConditionArguments::validate(const CLI::App& app) const {
     ConditionSettings s;
     s.offset = offset == "pre"    ? OffsetMethod::PreTrigger
                : offset == "mean" ? OffsetMethod::Mean
                                   : OffsetMethod::None;
-    if (app.count("--lowpass") > 0) {
-        LowPassChoice c{lowpass, 0, 0};
-        if (lowpass == "CFC60" || lowpass == "CFC180" || lowpass == "CFC600" ||
-            lowpass == "CFC1000") {
-            c.classHz = numberOption("--lowpass", lowpass.substr(3));
-        } else {
-            const std::optional<double> hz = parseStrictNumber(lowpass);
-            if (!hz || !(*hz > 0) || !std::isfinite(*hz)) {
-                throw UsageError("--lowpass",
-                                 "must be CFC60, CFC180, CFC600, CFC1000 or a frequency in Hz "
-                                 "greater than 0, got " +
-                                     lowpass);
-            }
-            c.cornerHz = *hz;
-        }
-        s.lowPass = c;
-    }
+    if (app.count("--lowpass") > 0) s.lowPass = lowPassOption(lowpass);
     if (app.count("--highpass") > 0) {
         s.highPassHz = numberOption("--highpass", highpass);
         if (!(s.highPassHz > 0)) {

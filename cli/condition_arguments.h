@@ -1,6 +1,6 @@
 // The options that condition a measured record and say how far to trust
 // it: offset, filters, the achieved pulse and the shock events. analyse
-// takes them all; check takes the conditioning at merge.
+// takes them all; check takes the conditioning.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -20,6 +20,9 @@ struct ConditionArguments {
 };
 
 // --pulse, --pulse-fraction, --events, --event-threshold, --event-dead-time-ms.
+// "CFC60" ... "CFC1000" or a corner in Hz; a UsageError naming --lowpass.
+LowPassChoice lowPassOption(const std::string& text);
+
 struct TrustArguments {
     bool pulse = false, events = false;
     std::string pulseFraction, eventThreshold, eventDeadTimeMs;

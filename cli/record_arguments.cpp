@@ -30,12 +30,14 @@ std::string flagOf(ReadSetting setting) {
     }
 }
 
-void RecordArguments::add(CLI::App& app) {
-    app.add_option("FILE", file,
-                   "The record: a text file of columns, a LabVIEW .lvm, an oscilloscope CSV "
-                   "export, a MATLAB .mat or a WAV file, or - for standard input")
-        ->required()
-        ->type_name("");
+void RecordArguments::add(CLI::App& app, bool withFile) {
+    if (withFile) {
+        app.add_option("FILE", file,
+                       "The record: a text file of columns, a LabVIEW .lvm, an oscilloscope CSV "
+                       "export, a MATLAB .mat or a WAV file, or - for standard input")
+            ->required()
+            ->type_name("");
+    }
     app.add_option("--column", column,
                    "The value column: its number from 1, or its name (default 2), or a list "
                    "(2,3-4,NAME) or all; of a LabVIEW, oscilloscope, MAT or WAV file, channels "

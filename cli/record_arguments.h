@@ -15,7 +15,8 @@ struct RecordArguments {
     std::string file;
     std::string column, timeColumn, timeUnit = "s", rate;
     std::string segment, rateVariable, scale, unitLabel;
-    void add(CLI::App& app);
+    // withFile false: the command takes FILE itself (check takes several).
+    void add(CLI::App& app, bool withFile = true);
     // UsageError for options that do not fit together.
     ReadOptions validate(const CLI::App& app) const;
 };

@@ -3,14 +3,13 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string_view>
 
 #include "analysis/srs_table.h"
 #include "analysis/synthesis/synthesis.h"
 #include "cli/output_files.h"
+#include "cli/spectrum_target.h"
 #include "pulse/number_text.h"
 #include "pulse/time_history.h"
 
@@ -31,30 +30,6 @@ double wholeOption(const std::string& name, const std::string& text, double low,
                                    humanText(high) + ", got " + text);
     }
     return value;
-}
-
-// --target: a file when one of that name can be opened, else the inline
-// "f1:A1,f2:A2" list. Returns false (the message written) when a file
-// cannot be read.
-bool readTarget(const std::string& text, SpectrumTarget& target) {
-    std::ifstream file(text, std::ios::binary);
-    try {
-        if (!file && text.find(':') != std::string::npos) {
-            target = parseTargetList(text);
-            return true;
-        }
-        if (!file) {
-            std::cerr << "korvex-cli: --target: cannot read " << quotedText(text)
-                      << " (neither a file nor a list FREQUENCY:LEVEL,...)\n";
-            return false;
-        }
-        std::ostringstream bytes;
-        bytes << file.rdbuf();
-        target = parseTargetTable(bytes.str(), text);
-        return true;
-    } catch (const TargetError& e) {
-        throw UsageError("--target", e.what());
-    }
 }
 
 const char* optionOf(SynthesisInput input) {

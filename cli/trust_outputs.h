@@ -1,6 +1,6 @@
 // The summary's words on trusting a record: its warnings (also on standard
 // error), the processing applied, the achieved pulse and the shock events.
-// analyse writes them now; check adds them to its report at merge.
+// analyse and check write them.
 #pragma once
 
 #include <nlohmann/json.hpp>

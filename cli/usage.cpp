@@ -13,6 +13,11 @@ CLI::Option* addNumberOption(CLI::App& app, const std::string& name, std::string
     return app.add_option(name, text, help)->type_name("NUMBER")->option_text("NUMBER");
 }
 
+CLI::Option* addFormOption(CLI::App& app, const std::string& name, std::string& text,
+                           const std::string& form, const std::string& help) {
+    return app.add_option(name, text, help)->type_name(form)->option_text(form);
+}
+
 double numberOption(const std::string& name, const std::string& text) {
     const std::optional<double> value = parseStrictNumber(text);
     if (!value) throw UsageError(name, quotedText(text) + " is not a finite decimal number");

@@ -42,6 +42,9 @@ class UsageError : public std::runtime_error {
 // An option whose value is a number, kept as text until validated.
 CLI::Option* addNumberOption(CLI::App& app, const std::string& name, std::string& text,
                              const std::string& help);
+// An option whose value is text of the form `form` ("N|all", "LOW,HIGH").
+CLI::Option* addFormOption(CLI::App& app, const std::string& name, std::string& text,
+                           const std::string& form, const std::string& help);
 // The option's text as a plain finite decimal, or a UsageError that quotes it.
 double numberOption(const std::string& name, const std::string& text);
 

@@ -381,6 +381,69 @@ foreach(case "2;^korvex-cli: ${WORK}/bad.csv:3:5: [^\n]*not a number\n$;analyse;
   list(POP_FRONT case status pattern)
   expect("record_error[${case}]" ${status} "${pattern}" ${case} "${WORK}/bad.json")
 endforeach()
+
+# A test series: one line per record, the counts, a CSV row each (a name
+# with a comma quoted); a record
+# that cannot be read is listed, the rest still checked, and it wins the exit.
+set(series_pulse --unit s --pulse-duration 0.011 --total-duration 0.05 --sample-rate 100000
+    --pre-time 0.0044)
+expect(series_good 0 "" ${series_pulse} --amplitude 50 --output "${WORK}/s1.txt")
+expect(series_low 0 "" ${series_pulse} --amplitude 40 --output "${WORK}/s2,low.txt")
+file(WRITE "${WORK}/s3.txt" "not, a record\n")
+set(series_nominal --amplitude 50 --pulse-duration 11)
+expect(series_fail 3 "s1.txt: PASS: [^\n]*\n[^\n]*s2,low.txt: FAIL: velocity change[^\n]*\nkorvex-cli: 2 records: 1 pass, 1 fail\n$"
+       check "${WORK}/s1.txt" "${WORK}/s2,low.txt" ${series_nominal} --table "${WORK}/series.csv")
+file(STRINGS "${WORK}/series.csv" rows)
+list(LENGTH rows row_count)
+list(GET rows 2 failed_row)
+if(NOT row_count EQUAL 3 OR NOT failed_row MATCHES "s2,low.txt\",2,fail,velocity_change,[0-9.e-]+,0\\.79+[0-9]*,,40,0\\.0102")
+  message(SEND_ERROR "series_fail: ${rows}")
+endif()
+expect(series_unread 2 "s3.txt: NOT READ: [^\n]*\n[^\n]*s2,low.txt: FAIL[^\n]*\nkorvex-cli: 3 records: 1 pass, 1 fail, 1 not read\n$"
+       check "${WORK}/s1.txt" "${WORK}/s3.txt" "${WORK}/s2,low.txt" ${series_nominal})
+string(JSON not_read GET "${last_stdout}" counts not_read)
+string(JSON error GET "${last_stdout}" records 1 error)
+if(NOT not_read EQUAL 1 OR NOT error MATCHES "s3.txt")
+  message(SEND_ERROR "series_unread: ${last_stdout}")
+endif()
+
+# Every channel of a scope export: CH2 is CH1 upside down and fails alone.
+file(STRINGS "${WORK}/s1.txt" lines)
+set(scope "x-axis,CH1,CH2\nsecond,Volt,Volt\n")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^ *([^ \t]+)[ \t]+([^ \t]+) *$" "\\1,\\2,-\\2" row "${line}")
+  string(APPEND scope "${row}\n")
+endforeach()
+file(WRITE "${WORK}/scope.csv" "${scope}")
+expect(channels 3 "^korvex-cli: CH1: PASS: [^\n]*\nkorvex-cli: CH2: FAIL: " check "${WORK}/scope.csv"
+       ${series_nominal})
+string(JSON second GET "${last_stdout}" checks 1 column)
+string(JSON second_pass GET "${last_stdout}" checks 1 pass)
+if(NOT second STREQUAL "CH2" OR NOT second_pass STREQUAL "OFF")
+  message(SEND_ERROR "channels: ${last_stdout}")
+endif()
+
+# Conditioning and events in the check, and a required spectrum without a nominal.
+expect(check_conditioned 0 "^korvex-cli: event 1: PASS: " check "${WORK}/s1.txt" ${series_nominal}
+       --offset pre --lowpass CFC1000 --event all --save-plan "${WORK}/cond_plan.json")
+string(JSON method GET "${last_stdout}" processing offset method)
+string(JSON event GET "${last_stdout}" event)
+file(READ "${WORK}/cond_plan.json" cond_plan)
+string(JSON lowpass GET "${cond_plan}" conditioning lowpass)
+if(NOT method STREQUAL "pre" OR NOT event EQUAL 1 OR NOT lowpass STREQUAL "CFC1000")
+  message(SEND_ERROR "check_conditioned: ${last_stdout} ${cond_plan}")
+endif()
+expect(check_event_missing 2 "--event: the record has 1 shock events, not 2" check "${WORK}/s1.txt"
+       ${series_nominal} --event 2)
+expect(check_target_pass 0 "^korvex-cli: PASS: spectrum within -3,3 dB of the target at all 37 frequencies"
+       check "${WORK}/s1.txt" --target "100:80,200:57,400:52,800:50.5" --tolerance -3,3)
+expect(check_target_fail 3 "^korvex-cli: FAIL: spectrum outside -3,3 dB of the target at [0-9]+ of 40 frequencies"
+       check "${WORK}/s1.txt" --target "100:60,1000:80" --tolerance -3,3)
+string(JSON worst GET "${last_stdout}" worst margin_db)
+string(JSON target_rows LENGTH "${last_stdout}" frequencies)
+if(NOT worst LESS 0 OR NOT target_rows EQUAL 40)
+  message(SEND_ERROR "check_target_fail: ${worst} ${target_rows}")
+endif()
 if(EXISTS "${WORK}/bad.json")
   message(SEND_ERROR "a record that could not be read wrote a summary")
 endif()
