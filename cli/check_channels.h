@@ -11,7 +11,7 @@
 #include "analysis/record.h"
 #include "analysis/trust/data_warnings.h"
 #include "analysis/trust/shock_events.h"
-#include "cli/spectrum_target.h"
+#include "cli/target_arguments.h"
 
 namespace korvex::cli {
 

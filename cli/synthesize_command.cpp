@@ -9,7 +9,7 @@
 #include "analysis/srs_table.h"
 #include "analysis/synthesis/synthesis.h"
 #include "cli/output_files.h"
-#include "cli/spectrum_target.h"
+#include "cli/target_arguments.h"
 #include "pulse/number_text.h"
 #include "pulse/time_history.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/synthesis/target_spectrum.h"
+#include "analysis/synthesis/srs_target.h"
 #include "analysis/tolerance_check.h"
 #include "analysis/trust/achieved_pulse.h"
 #include "analysis/trust/data_warnings.h"

@@ -1,4 +1,4 @@
-#include "cli/spectrum_target.h"
+#include "cli/target_arguments.h"
 
 #include <fstream>
 #include <iostream>

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "analysis/synthesis/target_spectrum.h"
+#include "analysis/synthesis/srs_target.h"
 
 namespace korvex::cli {
 
