@@ -163,11 +163,13 @@ void RecordPane::finish(const Result& result, const CheckRequest& request, bool 
     m_request = request;
     m_outcome = result.check;
     const bool fresh = opened || m_raw != result.record;
+    // Another shock: the view goes to its window, as for a record just opened.
+    const bool stepped = !fresh && m_trust.event != result.trust.event;
     m_raw = result.record;
     m_trust = result.trust;
     m_event = m_trust.event;
     m_data = m_trust.judged ? m_trust.judged : m_raw;
-    const bool rescaled = m_time->timeScale() != request.time.scale;
+    const bool rescaled = m_time->timeScale() != request.time.scale || stepped;
     showRecord(fresh, rescaled);
     emit checked(opened);
     startSpectra();

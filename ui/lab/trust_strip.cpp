@@ -31,6 +31,9 @@ TrustStrip::TrustStrip(QWidget* parent) : QWidget(parent) {
     m_next->setObjectName(QStringLiteral("nextEvent"));
     m_event = new QLabel;
     m_event->setObjectName(QStringLiteral("eventNumber"));
+    m_event->setToolTip(
+        tr("The record holds several shocks: the check, figures and spectra are "
+           "of this one"));
     connect(m_previous, &QPushButton::clicked, this, [this] {
         if (m_index > 0) emit eventChosen(m_index - 1);
     });
@@ -39,19 +42,20 @@ TrustStrip::TrustStrip(QWidget* parent) : QWidget(parent) {
     });
     m_stepper = new QWidget;
     auto* step = new QHBoxLayout(m_stepper);
-    step->setContentsMargins(0, 0, 0, 0);
+    step->setContentsMargins(6, 0, 6, 0);
     step->addWidget(m_previous);
     step->addWidget(m_event);
     step->addWidget(m_next);
+    step->addStretch(1);
 
     auto* line = new QHBoxLayout;
     line->setContentsMargins(6, 0, 6, 0);
     line->addWidget(m_achieved, 1);
-    line->addWidget(m_stepper);
     line->addWidget(m_use);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
+    layout->addWidget(m_stepper);
     layout->addWidget(m_warnings);
     layout->addLayout(line);
     clear();
