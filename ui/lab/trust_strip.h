@@ -32,16 +32,13 @@ class TrustStrip : public QWidget {
     void eventChosen(std::size_t event);
 
   private:
-    QLabel* m_warnings = nullptr;
-    QLabel* m_achieved = nullptr;
-    QPushButton* m_use = nullptr;
-    QWidget* m_stepper = nullptr;
-    QPushButton* m_previous = nullptr;
-    QPushButton* m_next = nullptr;
-    QLabel* m_event = nullptr;
-    std::size_t m_index = 0, m_count = 0;
+    // The better fit, for Use as Nominal.
     PulseType m_shape = PulseType::HalfSine;
     double m_amplitude = 0.0, m_durationS = 0.0;
+    std::size_t m_index = 0, m_count = 0;  // of the shocks, 0 for one
+    QLabel *m_warnings = nullptr, *m_achieved = nullptr, *m_event = nullptr;
+    QPushButton *m_use = nullptr, *m_previous = nullptr, *m_next = nullptr;
+    QWidget* m_stepper = nullptr;
 };
 
 }  // namespace korvex
