@@ -2,6 +2,7 @@
 
 #include "ui/app/side_pane.h"
 #include "ui/form/pulse_dialog.h"
+#include "ui/lab/record_pane.h"
 
 namespace korvex {
 
@@ -9,6 +10,11 @@ SidePane* attachSidePane(CPulseDlg& dlg) {
     auto* pane = new SidePane;
     // Made after the form's controls, so that it ends their Tab chain.
     dlg.setPane(pane, pane, pane->panelDock());
+    // The achieved pulse made the nominal goes through the form, as typing would.
+    QObject::connect(pane->recordPane(), &RecordPane::useAsNominal, &dlg,
+                     [&dlg](PulseType shape, double amplitude, double durationS) {
+                         dlg.setNominalPulse(shape, amplitude, durationS);
+                     });
     return pane;
 }
 

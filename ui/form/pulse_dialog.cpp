@@ -21,6 +21,7 @@
 #include "pulse/number_text.h"
 #include "ui/form/form_pane.h"
 #include "ui/form/qt_template.h"
+#include "ui/widgets/ui_text.h"
 
 namespace korvex {
 namespace {
@@ -161,6 +162,13 @@ NominalPulse CPulseDlg::nominalPulse() {
     n.duration = parseLeadingNumber(pulseDurationText());
     n.pulse.durationS = n.duration * (n.unit == TimeUnit::Milliseconds ? 0.001 : 1.0);
     return n;
+}
+
+void CPulseDlg::setNominalPulse(PulseType shape, double amplitude, double durationS) {
+    m_pulseType->setCurrentRow(static_cast<int>(shape));
+    m_amplitude->setText(number(amplitude, 4));
+    const double scale = timeUnitIndex() == 1 ? 1.0 : 1000.0;
+    m_pulseDuration->setText(number(durationS * scale, 4));
 }
 
 void CPulseDlg::DoDataExchange() {

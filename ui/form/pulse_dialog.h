@@ -45,6 +45,9 @@ class CPulseDlg : public QDialog, public PulseForm {
     QWidget* paneWidget() const { return m_paneWidget; }
     // The nominal pulse the inputs describe, read by the form's own rules.
     NominalPulse nominalPulse();
+    // Puts a pulse in the inputs (the amplitude and duration to four
+    // digits, the duration in the form's unit); the panes hear of it as of typing.
+    void setNominalPulse(PulseType shape, double amplitude, double durationS);
     // The form's own area, at the window's top left; the pane takes the rest.
     QSize formSize() const { return m_formSize; }
 

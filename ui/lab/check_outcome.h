@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "analysis/check/test_plan.h"
+#include "analysis/condition/conditioning.h"
 #include "analysis/record_reader.h"
 #include "analysis/tolerance_check.h"
 #include "ui/widgets/ui_text.h"
@@ -21,15 +22,17 @@ namespace korvex {
 struct LoadedRecord {
     std::string source;  // as the reader names it
     Channel record;
-    std::vector<double> time;  // seconds: the file's own, or start + i x interval
+    std::vector<double> time;    // seconds: the file's own, or start + i x interval
+    std::vector<double> motion;  // what motion is integrated from, when not the values
 };
 
 // What to check a record against, and how to show it.
 struct CheckRequest {
     CheckPulse pulse;
-    CheckSettings settings;  // its spectrum settings also give the drawn spectra's
-    TimeUnitText time;       // the form's unit
-    TestPlan plan;           // the same, as korvex-cli's --save-plan writes it
+    CheckSettings settings;       // its spectrum settings also give the drawn spectra's
+    TimeUnitText time;            // the form's unit
+    TestPlan plan;                // the same, as korvex-cli's --save-plan writes it
+    ConditionSettings condition;  // applied before everything else
     // Why it cannot be checked as it stands (settings that do not read),
     // and whether that is about the spectrum's settings.
     QString problem;

@@ -1,5 +1,6 @@
 #include "ui/lab/check_panel.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,6 +8,8 @@
 #include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "ui/widgets/setting_rows.h"
 #include "ui/widgets/ui_text.h"
@@ -43,6 +46,7 @@ CheckPanel::CheckPanel(QWidget* parent) : QWidget(parent) {
     auto* defaults = new QPushButton(tr("Defaults"));
     defaults->setObjectName(QStringLiteral("checkDefaults"));
     defaults->setToolTip(tr("Empty every setting: this program's starting values"));
+    m_conditionEdits = conditionEdits();
     m_message = messageLabel();
 
     auto* note =
@@ -66,12 +70,16 @@ CheckPanel::CheckPanel(QWidget* parent) : QWidget(parent) {
                     m_velocityBefore, rowText(tr("to V2")), m_velocityAfter}));
     layout->addLayout(settingRow({rowText(tr("Spectrum within")), m_dbLow, rowText(tr("to")),
                                   m_dbHigh, rowText(tr("dB")), defaults, m_kept}));
+    layout->addLayout(conditionRow(m_conditionEdits));
     layout->addWidget(m_message);
 
     QSettings s = userSettings();
     for (QLineEdit* e : findChildren<QLineEdit*>()) {
         e->setText(s.value(QStringLiteral("check/") + e->objectName(), QString()).toString());
     }
+    QComboBox* offset = m_conditionEdits.offset;
+    offset->setCurrentIndex(std::max(
+        0, offset->findData(s.value(QStringLiteral("check/checkOffset"), QString()).toString())));
     m_timer = typingPause(this);
     connect(m_timer, &QTimer::timeout, this, &CheckPanel::apply);
     bool kept = false;
@@ -80,9 +88,12 @@ CheckPanel::CheckPanel(QWidget* parent) : QWidget(parent) {
         enterApplies(e, this, [this] { apply(); });
         kept = kept || !e->text().isEmpty();
     }
-    m_kept->setVisible(kept);
+    m_kept->setVisible(kept || offset->currentIndex() > 0);
+    connect(offset, &QComboBox::activated, this, [this] { apply(); });
+    connect(m_conditionEdits.lowPass, &QComboBox::activated, this, [this] { apply(); });
     connect(defaults, &QPushButton::clicked, this, [this] {
         for (QLineEdit* e : findChildren<QLineEdit*>()) e->clear();
+        m_conditionEdits.offset->setCurrentIndex(0);
         m_kept->hide();
         apply();
     });
@@ -114,6 +125,9 @@ std::optional<CheckSettings> CheckPanel::settings() {
     } else if ((low || high) && problem.isEmpty()) {
         (low ? m_dbHigh : m_dbLow)->setStyleSheet(badBorder());
         problem = tr("Spectrum: give both ends in dB, or neither");
+    }
+    if (const std::optional<ConditionSettings> c = readCondition(m_conditionEdits, problem)) {
+        m_condition = *c;
     }
     m_message->setText(problem);
     m_message->setVisible(!problem.isEmpty());
@@ -163,6 +177,7 @@ void CheckPanel::apply() {
         for (QLineEdit* e : findChildren<QLineEdit*>()) {
             s.setValue(QStringLiteral("check/") + e->objectName(), e->text().trimmed());
         }
+        s.setValue(QStringLiteral("check/checkOffset"), m_conditionEdits.offset->currentData());
     }
     emit changed();
 }

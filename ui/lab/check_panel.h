@@ -1,6 +1,6 @@
 // The check panel: the settings a record is checked with (band, windows,
-// velocity change, spectrum range); read strictly, as korvex-cli reads its
-// options, and remembered once they pass.
+// velocity change, spectrum range) and how the record is conditioned first;
+// read strictly, as korvex-cli reads its options, and remembered once they pass.
 #pragma once
 
 #include <QWidget>
@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "analysis/tolerance_check.h"
+#include "ui/widgets/condition_settings.h"
 
 class QLabel;
 class QLineEdit;
@@ -25,6 +26,8 @@ class CheckPanel : public QWidget {
     // while one does not read as a number (said under the edits). The
     // spectrum's own settings are the caller's.
     std::optional<CheckSettings> settings();
+    // The conditioning as last read by settings().
+    const ConditionSettings& condition() const { return m_condition; }
     // A setting the check refused, marked, with the check's reason.
     void showRefusal(CheckField field, const QString& reason);
     QString message() const;
@@ -45,6 +48,8 @@ class CheckPanel : public QWidget {
     QLineEdit* m_velocityAfter = nullptr;
     QLineEdit* m_dbLow = nullptr;
     QLineEdit* m_dbHigh = nullptr;
+    ConditionEdits m_conditionEdits;
+    ConditionSettings m_condition;
     QLabel* m_message = nullptr;
     QLabel* m_kept = nullptr;
     QTimer* m_timer = nullptr;

@@ -43,6 +43,7 @@ CheckRequest RecordLab::checkRequest() const {
     } else {
         r.problem = m_check->message();
     }
+    r.condition = m_check->condition();
     QString problem;
     QLineEdit* bad = nullptr;
     if (const std::optional<SrsSettings> srs = m_spectrum->parse(problem, bad)) {

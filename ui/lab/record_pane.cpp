@@ -20,6 +20,7 @@
 #include "ui/charts/motion_charts.h"
 #include "ui/charts/srs_chart.h"
 #include "ui/charts/trace_chart.h"
+#include "ui/lab/trust_strip.h"
 
 namespace korvex {
 
@@ -44,10 +45,17 @@ RecordPane::RecordPane(QWidget* parent) : QWidget(parent) {
     // The band under the record, the nominal over it.
     m_time = new TraceChart(tr("value"), this);
     m_time->addBand(tr("band"));
+    // The record as read, dimmed under the conditioned one when any is set.
+    m_time->addTrace(tr("raw record"), QColor(0xa8, 0xb4, 0xc8), 1.0);
     m_time->addTrace(tr("record"), QColor(0x1f, 0x4e, 0x9a), 1.2);
     m_time->addTrace(tr("nominal"), QColor(0xd0, 0x60, 0x10), 1.5, Qt::DashLine);
     m_time->setDescribe([this](std::size_t i) {
         const CheckOutcome& o = m_outcome;
+        // The band's rows count from the first sample of the shock checked.
+        const std::size_t from =
+            m_trust.events.size() > 1 ? m_trust.events[m_trust.event].first : 0;
+        if (i < from) return QString();
+        i -= from;
         if (!o.report || i < o.bandFirst || i - o.bandFirst >= o.lower.size() ||
             o.lower.size() != o.upper.size()) {
             return QString();
@@ -102,6 +110,10 @@ RecordPane::RecordPane(QWidget* parent) : QWidget(parent) {
     tabbed->addWidget(pages, 1);
     layout->addLayout(tabbed, 1);
     layout->addWidget(m_verdict);
+    m_strip = new TrustStrip;
+    connect(m_strip, &TrustStrip::useAsNominal, this, &RecordPane::useAsNominal);
+    connect(m_strip, &TrustStrip::eventChosen, this, &RecordPane::chooseEvent);
+    layout->addWidget(m_strip);
     layout->addWidget(m_figures);
 
     m_ticker = new QTimer(this);
@@ -144,22 +156,27 @@ void RecordPane::finish(const Result& result, const CheckRequest& request, bool 
                                    ? tr("cannot read %1").arg(QString::fromLocal8Bit(e.what()))
                                    : QString::fromLocal8Bit(e.what());
         // The record shown stays, with spectra that may have been cut short.
-        if (m_data && m_srsPoints.empty()) startSpectra();
+        if (m_raw && m_srsPoints.empty()) startSpectra();
         emit openFailed(reason, e);
         return;
     }
     m_request = request;
     m_outcome = result.check;
-    const bool fresh = opened || m_data != result.record;
-    m_data = result.record;
-    const bool rescaled = m_time->timeScale() != request.time.scale;
+    const bool fresh = opened || m_raw != result.record;
+    // Another shock: the view goes to its window, as for a record just opened.
+    const bool stepped = !fresh && m_trust.event != result.trust.event;
+    m_raw = result.record;
+    m_trust = result.trust;
+    m_event = m_trust.event;
+    m_data = m_trust.judged ? m_trust.judged : m_raw;
+    const bool rescaled = m_time->timeScale() != request.time.scale || stepped;
     showRecord(fresh, rescaled);
     emit checked(opened);
     startSpectra();
 }
 
 void RecordPane::showRecord(bool fresh, bool rescaled) {
-    const LoadedRecord& d = *m_data;
+    const LoadedRecord& d = *m_raw;
     const TimeUnitText& time = m_request.time;
     m_time->setTimeUnit(time.scale, time.name);
     if (fresh || rescaled) {
@@ -171,6 +188,12 @@ void RecordPane::showRecord(bool fresh, bool rescaled) {
                      time.name));
         m_title->setToolTip(source());
     }
+    const bool conditioned = m_trust.processing.any();
+    for (QAbstractSeries* series : m_time->chart()->series()) {
+        if (series->name() == tr("raw record")) series->setVisible(conditioned);
+    }
+    const LoadedRecord& c = m_trust.conditioned ? *m_trust.conditioned : d;
+    m_time->setTrace(1, c.time, c.record.values);
     if (fresh) {
         m_time->setTrace(0, d.time, d.record.values);
         // The column's name, where the file gives one.
@@ -179,8 +202,9 @@ void RecordPane::showRecord(bool fresh, bool rescaled) {
         column.toInt(&number);
         m_time->setYTitle(number ? tr("value") : column);
     }
-    m_time->setTrace(1, m_outcome.nominalT, m_outcome.nominalY);
+    m_time->setTrace(2, m_outcome.nominalT, m_outcome.nominalY);
     showCheck();
+    m_strip->showTrust(m_trust, time);
     m_motionDrawn = false;
     if (m_tabs->currentIndex() == 2) drawMotion();
 
@@ -190,6 +214,7 @@ void RecordPane::showRecord(bool fresh, bool rescaled) {
         if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
     };
     for (double v : d.record.values) extend(v);
+    for (double v : c.record.values) extend(v);
     for (double v : m_outcome.nominalY) extend(v);
     for (const auto* c : {&m_outcome.lower, &m_outcome.upper}) {
         for (const QPointF& p : *c) extend(p.y());
@@ -260,8 +285,11 @@ void RecordPane::drawMotion() {
     // not worth making for a tab not looked at.
     if (m_motionDrawn || !m_data) return;
     m_motionDrawn = true;
-    m_motion->draw(m_data->time, m_data->record.values, m_data->record.intervalS, m_unit, m_limits,
-                   m_request.time);
+    const LoadedRecord& d = *m_data;
+    const std::span<const double> accel = d.motion.empty()
+                                              ? std::span<const double>(d.record.values)
+                                              : std::span<const double>(d.motion);
+    m_motion->draw(d.time, accel, d.record.intervalS, m_unit, m_limits, m_request.time);
 }
 
 QString RecordPane::verdictText() const {

@@ -19,6 +19,7 @@
 #include "analysis/record_reader.h"
 #include "analysis/srs.h"
 #include "ui/lab/check_outcome.h"
+#include "ui/lab/record_trust.h"
 
 class QLabel;
 class QPushButton;
@@ -32,6 +33,7 @@ class ChartView;
 class MotionCharts;
 class SpectrumChart;
 class TraceChart;
+class TrustStrip;
 
 class RecordPane : public QWidget {
     Q_OBJECT
@@ -47,6 +49,8 @@ class RecordPane : public QWidget {
     // Checks the record shown again, against new values; a record being
     // opened is opened again with them.
     void recheck(const CheckRequest& request);
+    // Checks shock `event` of a record that holds several.
+    void chooseEvent(std::size_t event);
     // Abandons the work running; what is shown stays.
     void cancel();
     // Forgets the record.
@@ -54,12 +58,15 @@ class RecordPane : public QWidget {
     // The amplitude's unit and the shaker's limits, for the Motion tab.
     void setMotionUnits(std::optional<AccelerationUnit> unit, const ShakerLimits& limits);
 
-    bool hasRecord() const { return m_data != nullptr; }
+    bool hasRecord() const { return m_raw != nullptr; }
     bool isBusy() const { return m_job.watcher != nullptr || !m_spectra.empty(); }
     QString source() const;
     QString verdictText() const;
     QString figuresText() const;
     const CheckOutcome& outcome() const { return m_outcome; }
+    // The conditioning, warnings, achieved pulse and events of the record shown.
+    const RecordTrust& trust() const { return m_trust; }
+    TrustStrip* trustStrip() const { return m_strip; }
     // The check's JSON, as korvex-cli check --report writes it; "" unchecked.
     std::string reportJson() const;
     // Throws FileError when the file cannot be written.
@@ -86,6 +93,8 @@ class RecordPane : public QWidget {
     void spectraReady();
     void closeRequested();
     void saveReportRequested();
+    // "Use as Nominal": the achieved pulse's better fit, duration in seconds.
+    void useAsNominal(PulseType shape, double amplitude, double durationS);
 
   protected:
     // A short pane folds the figures away (they stay in the verdict's
@@ -94,8 +103,9 @@ class RecordPane : public QWidget {
 
   private:
     struct Result {
-        std::shared_ptr<const LoadedRecord> record;
+        std::shared_ptr<const LoadedRecord> record;  // as read
         std::optional<RecordError> error;
+        RecordTrust trust;
         CheckOutcome check;
     };
     struct Job {
@@ -123,7 +133,10 @@ class RecordPane : public QWidget {
     void abandonSpectra();
     void tick();
 
-    std::shared_ptr<const LoadedRecord> m_data;
+    std::shared_ptr<const LoadedRecord> m_raw;   // as read
+    std::shared_ptr<const LoadedRecord> m_data;  // as judged: conditioned, an event's slice
+    RecordTrust m_trust;
+    std::size_t m_event = 0;  // the shock checked, of a record holding several
     CheckOutcome m_outcome;
     CheckRequest m_request;
     Job m_job;
@@ -143,6 +156,7 @@ class RecordPane : public QWidget {
     MotionCharts* m_motion = nullptr;
     QLabel* m_verdict = nullptr;
     QLabel* m_figures = nullptr;
+    TrustStrip* m_strip = nullptr;
     SpectrumChart* m_srs = nullptr;
     QVBoxLayout* m_srsHost = nullptr;
     std::vector<SrsPoint> m_srsPoints;  // the record's, then the nominal's, frequency by frequency

@@ -62,9 +62,14 @@ void RecordPane::startSpectra() {
         if (!current) return;
         m_spectra.clear();
         std::vector<SrsPoint> both = watcher->result();
-        m_srs->chart()->setTitle(tr("Q %1, %2 Hz to %3 Hz, %4 per octave")
+        // korvex-cli's words for the spectrum of a clipped record.
+        const QString clipped = peakIsLowerBound(m_trust.warnings)
+                                    ? tr(";  clipped: every response is a lower bound")
+                                    : QString();
+        m_srs->chart()->setTitle(tr("Q %1, %2 Hz to %3 Hz, %4 per octave%5")
                                      .arg(number(plan.q), number(plan.fromHz), number(plan.toHz))
-                                     .arg(plan.perOctave));
+                                     .arg(plan.perOctave)
+                                     .arg(clipped));
         showSpectra(both);
         if (!isBusy()) {
             m_ticker->stop();

@@ -9,6 +9,7 @@
 #include "ui/charts/srs_chart.h"
 #include "ui/charts/trace_chart.h"
 #include "ui/lab/record_pane.h"
+#include "ui/lab/trust_strip.h"
 
 namespace korvex {
 namespace {
@@ -37,9 +38,15 @@ void RecordPane::recheck(const CheckRequest& request) {
         const std::string path = m_job.path;
         const ReadOptions options = m_job.options;
         start(path, options, request);
-    } else if (m_data) {
+    } else if (m_raw) {
         start(std::string(), ReadOptions{}, request);
     }
+}
+
+void RecordPane::chooseEvent(std::size_t event) {
+    if (!m_raw || m_job.watcher != nullptr) return;
+    m_event = event;
+    start(std::string(), ReadOptions{}, m_request);
 }
 
 void RecordPane::start(const std::string& path, const ReadOptions& options,
@@ -64,40 +71,48 @@ void RecordPane::start(const std::string& path, const ReadOptions& options,
                     emit idle();
                 }
             });
-    watcher->setFuture(
-        QtConcurrent::run([path, options, request, cancel, stage, data = m_data]() -> Result {
-            Result r;
-            if (!path.empty()) {
-                try {
-                    auto loaded = std::make_shared<LoadedRecord>();
-                    Record read = readRecord(path, options);
-                    loaded->source = std::move(read.source);
-                    loaded->record = std::move(read.channels.front());
-                    const RecordView view = loaded->record.view();
-                    loaded->time.resize(view.size());
-                    for (std::size_t i = 0; i < view.size(); ++i) loaded->time[i] = view.timeAt(i);
-                    r.record = std::move(loaded);
-                } catch (const RecordError& e) {
-                    r.error = e;
-                    return r;
-                } catch (const std::exception& e) {  // out of memory, most likely
-                    r.error = RecordError(RecordError::Kind::Unreadable, path, 0, 0, e.what());
-                    return r;
-                }
-            } else {
-                r.record = data;
-            }
-            if (cancel->load() || r.record == nullptr) return r;
-            stage->store(kChecking);
+    watcher->setFuture(QtConcurrent::run([path, options, request, cancel, stage, data = m_raw,
+                                          event = opening ? 0 : m_event]() -> Result {
+        Result r;
+        if (!path.empty()) {
             try {
-                r.check = checkOutcome(*r.record, request);
-            } catch (const std::exception& e) {
-                r.check = {};
-                r.check.refusal = QString::fromLocal8Bit(e.what());
-                r.check.field = CheckField::Record;
+                auto loaded = std::make_shared<LoadedRecord>();
+                Record read = readRecord(path, options);
+                loaded->source = std::move(read.source);
+                loaded->record = std::move(read.channels.front());
+                const RecordView view = loaded->record.view();
+                loaded->time.resize(view.size());
+                for (std::size_t i = 0; i < view.size(); ++i) loaded->time[i] = view.timeAt(i);
+                r.record = std::move(loaded);
+            } catch (const RecordError& e) {
+                r.error = e;
+                return r;
+            } catch (const std::exception& e) {  // out of memory, most likely
+                r.error = RecordError(RecordError::Kind::Unreadable, path, 0, 0, e.what());
+                return r;
             }
+        } else {
+            r.record = data;
+        }
+        if (cancel->load() || r.record == nullptr) return r;
+        stage->store(kChecking);
+        try {
+            r.trust = judgeRecord(r.record, request, event);
+        } catch (const ConditionError& e) {
+            r.trust.judged = r.trust.conditioned = r.record;
+            r.check.refusal = QString::fromStdString(e.what());
+            r.check.field = CheckField::Band;
             return r;
-        }));
+        }
+        try {
+            r.check = checkOutcome(*r.trust.judged, request);
+        } catch (const std::exception& e) {
+            r.check = {};
+            r.check.refusal = QString::fromLocal8Bit(e.what());
+            r.check.field = CheckField::Record;
+        }
+        return r;
+    }));
     if (!m_ticker->isActive()) {
         m_since.start();
         m_ticker->start();
@@ -117,6 +132,10 @@ void RecordPane::cancel() {
 void RecordPane::close() {
     cancel();
     m_data.reset();
+    m_raw.reset();
+    m_trust = {};
+    m_event = 0;
+    m_strip->clear();
     m_outcome = {};
     m_time->clear();
     m_motion->clear();

@@ -7,6 +7,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDragEnterEvent>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -37,7 +40,9 @@
 #include "ui/form/qt_template.h"
 #include "ui/lab/check_panel.h"
 #include "ui/lab/record_pane.h"
+#include "ui/lab/record_trust.h"
 #include "ui/lab/shaker_panel.h"
+#include "ui/lab/trust_strip.h"
 #include "ui/preview/preview_pane.h"
 
 namespace korvex {
@@ -455,6 +460,131 @@ TEST_F(LabTest, CompensatedCalculateWritesKorvexCliBytes) {
         said |= label->isVisible() && label->text() == "Compensation: " + why;
     }
     EXPECT_TRUE(said);
+}
+
+// `count` 50-unit, 11 ms half-sines 60 ms apart on an offset, at 20 kHz,
+// the recorder stopping at `clip`.
+void writeShocks(const fs::path& path, int count, double offset, double clip = 1e9) {
+    std::string text = "time_s,accel\n";
+    char buf[64];
+    const auto samples = static_cast<std::size_t>(count * 1200 + 400);
+    for (std::size_t i = 0; i < samples; ++i) {
+        const double t = static_cast<double>(i) / 20000;
+        double v = offset + 0.3 * std::sin(2 * kPi * 900 * t);
+        const double s = std::fmod(t - 0.012, 0.06);
+        if (t >= 0.012 && t < 0.012 + 0.06 * count && s <= 0.011) {
+            v += 50 * std::sin(kPi * s / 0.011);
+        }
+        v = std::min(v, clip);
+        text.append(buf, std::to_chars(buf, buf + sizeof buf, t).ptr);
+        text += ',';
+        text.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+        text += '\n';
+    }
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// The Check panel's conditioning gives what korvex-cli analyse gives with the
+// same options: the processing, the achieved pulse and its fits, the
+// warnings and the shocks; the stepper walks the shocks.
+TEST_F(LabTest, ConditionedRecordsShowKorvexCliAnalyseTrust) {
+    const fs::path one = dir / "one.csv", clipped = dir / "clipped.csv", five = dir / "five.csv";
+    writeShocks(one, 1, 2.0);
+    writeShocks(clipped, 1, 0.5, 40);
+    writeShocks(five, 5, 0.0);
+    form("50", "11", 0, 0);
+    const struct {
+        fs::path file;
+        int offset;  // the panel's list: none, pre, mean
+        const char* lowPass;
+        QStringList options;  // korvex-cli's for the same
+        std::vector<std::string> warnings;
+        int events;
+    } cases[] = {
+        {one, 1, "CFC1000", {"--offset", "pre", "--lowpass", "CFC1000"}, {}, 1},
+        {clipped, 2, "2000", {"--offset", "mean", "--lowpass", "2000"}, {"clipped", "drift"}, 1},
+        {five, 0, "", {}, {}, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.string());
+        paneChild<QComboBox>("checkOffset")->setCurrentIndex(c.offset);
+        setSetting("checkLowPass", c.lowPass);
+        ASSERT_TRUE(open(c.file));
+        waitIdle();
+        const fs::path summary = dir / "summary.json";
+        const CliRun run =
+            cli(QStringList{"analyse", QString::fromStdString(c.file.string()), "--summary",
+                            QString::fromStdString(summary.string()), "--pulse", "--events"} +
+                c.options);
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        const QJsonObject j =
+            QJsonDocument::fromJson(QByteArray::fromStdString(readFile(summary))).object();
+        const RecordTrust& t = pane->recordPane()->trust();
+        if (c.offset > 0) {
+            EXPECT_DOUBLE_EQ(t.processing.offsetValue,
+                             j["processing"]["offset"]["value"].toDouble());
+        }
+        std::vector<std::string> codes;
+        for (const DataWarning& w : t.warnings) codes.push_back(w.code);
+        EXPECT_EQ(codes, c.warnings);
+        EXPECT_EQ(static_cast<qsizetype>(t.warnings.size()), j["warnings"].toArray().size());
+        const QJsonArray events = j["events"].toArray();
+        ASSERT_EQ(static_cast<int>(t.events.size()), c.events);
+        ASSERT_EQ(events.size(), c.events);
+        TrustStrip* strip = pane->recordPane()->trustStrip();
+        if (c.events == 1) {
+            const QJsonObject p = j["pulse"].toObject();
+            EXPECT_DOUBLE_EQ(t.pulse.peak, p["peak"].toDouble());
+            EXPECT_DOUBLE_EQ(t.pulse.durationS, p["duration_s"].toDouble());
+            EXPECT_DOUBLE_EQ(t.pulse.riseTimeS, p["rise_time_s"].toDouble());
+            EXPECT_DOUBLE_EQ(t.halfSine.amplitude, p["half_sine"]["amplitude"].toDouble());
+            EXPECT_DOUBLE_EQ(t.sawtooth.residual, p["terminal_sawtooth"]["residual"].toDouble());
+            EXPECT_EQ(strip->eventText(), QString());
+            continue;
+        }
+        // Each shock in turn: its own pulse, the check of its own slice.
+        for (int k = 0; k < c.events; ++k) {
+            EXPECT_EQ(strip->eventText(), QString("Event %1 of %2").arg(k + 1).arg(c.events));
+            EXPECT_DOUBLE_EQ(pane->recordPane()->trust().pulse.peakTimeS,
+                             events[k]["peak_time_s"].toDouble());
+            ASSERT_TRUE(pane->recordPane()->outcome().report);
+            const double tau = pane->recordPane()->outcome().report->offsetS;
+            EXPECT_NEAR(tau, events[k]["start_s"].toDouble(), 0.002);
+            if (k + 1 == c.events) break;
+            QSignalSpy checked(pane, &SidePane::recordChecked);
+            QTest::mouseClick(paneChild<QPushButton>("nextEvent"), Qt::LeftButton);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !checked.isEmpty(); }, 20000));
+            waitIdle();
+        }
+        EXPECT_FALSE(paneChild<QPushButton>("nextEvent")->isEnabled());
+    }
+    QTest::mouseClick(paneChild<QPushButton>("checkDefaults"), Qt::LeftButton);
+    EXPECT_EQ(paneChild<QComboBox>("checkOffset")->currentIndex(), 0);
+}
+
+// Use as Nominal puts the better fit in the form, which checks the record
+// against it.
+TEST_F(LabTest, UseAsNominalFillsTheFormWithTheBetterFit) {
+    const fs::path saw = dir / "saw.csv";
+    writeRecord(saw, PulseType::TerminalSawtooth);
+    form("20", "5", 0, 0);
+    ASSERT_TRUE(open(saw));
+    waitIdle();
+    const RecordTrust& t = pane->recordPane()->trust();
+    PulseType shape = PulseType::HalfSine;
+    const PulseFit* fit = betterFit(t, &shape);
+    ASSERT_NE(fit, nullptr);
+    EXPECT_EQ(shape, PulseType::TerminalSawtooth);
+    QSignalSpy checked(pane, &SidePane::recordChecked);
+    QTest::mouseClick(paneChild<QPushButton>("useAsNominal"), Qt::LeftButton);
+    EXPECT_EQ(list(IDC_PULSE_TYPE)->currentRow(), 1);
+    EXPECT_EQ(edit(IDC_AMPLITUDE)->text(), number(fit->amplitude, 4));
+    EXPECT_EQ(edit(IDC_PULSE_DURATION)->text(), number(fit->durationS * 1000, 4));
+    EXPECT_NEAR(edit(IDC_AMPLITUDE)->text().toDouble(), 50, 2.5);
+    EXPECT_NEAR(edit(IDC_PULSE_DURATION)->text().toDouble(), 11, 0.5);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !checked.isEmpty(); }, 20000));
+    waitIdle();
+    EXPECT_TRUE(pane->recordPane()->outcome().report->pass);
 }
 
 }  // namespace
