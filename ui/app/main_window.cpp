@@ -2,6 +2,7 @@
 
 #include "ui/app/side_pane.h"
 #include "ui/form/pulse_dialog.h"
+#include "ui/lab/record_lab.h"
 
 namespace korvex {
 
@@ -9,6 +10,11 @@ SidePane* attachSidePane(CPulseDlg& dlg) {
     auto* pane = new SidePane;
     // Made after the form's controls, so that it ends their Tab chain.
     dlg.setPane(pane, pane, pane->panelDock());
+    // A test plan opened fills the form as typing would; the form pushes
+    // its nominal back to the pane.
+    QObject::connect(pane->lab(), &RecordLab::planOpened, &dlg, [&dlg](const TestPlan& plan) {
+        dlg.setNominal(plan.shape, plan.amplitude, plan.pulseDuration, plan.unit);
+    });
     return pane;
 }
 

@@ -64,6 +64,7 @@ class PreviewingPlatform : public PulsePlatform {
     void compensationFailed(const CompensationError& error) override {
         m_pane.compensationFailed(error);
     }
+    std::optional<double> preTime() override { return m_pane.preTime(); }
 
   private:
     PulsePlatform& m_platform;
@@ -161,6 +162,14 @@ NominalPulse CPulseDlg::nominalPulse() {
     n.duration = parseLeadingNumber(pulseDurationText());
     n.pulse.durationS = n.duration * (n.unit == TimeUnit::Milliseconds ? 0.001 : 1.0);
     return n;
+}
+
+void CPulseDlg::setNominal(PulseType shape, std::optional<double> amplitude,
+                           std::optional<double> duration, TimeUnit unit) {
+    m_pulseType->setCurrentRow(shape == PulseType::HalfSine ? 0 : 1);
+    m_timeUnit->setCurrentRow(unit == TimeUnit::Seconds ? 1 : 0);
+    if (amplitude) m_amplitude->setText(QString::fromStdString(shortestText(*amplitude)));
+    if (duration) m_pulseDuration->setText(QString::fromStdString(shortestText(*duration)));
 }
 
 void CPulseDlg::DoDataExchange() {
