@@ -109,6 +109,7 @@ ReadQuestionsDialog::ReadQuestionsDialog(const QString& fileName, const QString&
         field->setObjectName(
             QString::fromStdString("read_" + settingName(s)).replace(QLatin1Char(' '), '_'));
         field->setPlaceholderText(hint(s));
+        field->setMinimumWidth(280);  // room for the hint
         form->addRow(QString::fromStdString(windowSettingLabel(s)), field);
         m_fields[s] = field;
         connect(field, &QLineEdit::textChanged, this, &ReadQuestionsDialog::update);
