@@ -2,6 +2,7 @@
 
 #include "ui/app/side_pane.h"
 #include "ui/form/pulse_dialog.h"
+#include "ui/lab/record_lab.h"
 #include "ui/lab/record_pane.h"
 
 namespace korvex {
@@ -15,6 +16,11 @@ SidePane* attachSidePane(CPulseDlg& dlg) {
                      [&dlg](PulseType shape, double amplitude, double durationS) {
                          dlg.setNominalPulse(shape, amplitude, durationS);
                      });
+    // A test plan opened fills the form as typing would; the form pushes
+    // its nominal back to the pane.
+    QObject::connect(pane->lab(), &RecordLab::planOpened, &dlg, [&dlg](const TestPlan& plan) {
+        dlg.setNominal(plan.shape, plan.amplitude, plan.pulseDuration, plan.unit);
+    });
     return pane;
 }
 

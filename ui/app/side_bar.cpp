@@ -3,11 +3,13 @@
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QToolButton>
 
 #include "ui/app/side_pane.h"
 #include "ui/lab/check_panel.h"
+#include "ui/lab/record_lab.h"
 #include "ui/lab/shaker_panel.h"
 #include "ui/preview/preview_pane.h"
 
@@ -31,6 +33,16 @@ QWidget* SidePane::makeBar() {
         tr("Read a measured record and check it against the form's pulse "
            "(Ctrl+O, or drop the file on the window)"));
     connect(open, &QToolButton::clicked, this, &SidePane::askOpenRecord);
+    // Test plans: the form's pulse and the Check panel's settings in one file.
+    QToolButton* plan = button("testPlan", tr("Plan"), false);
+    plan->setToolTip(
+        tr("Save or open a test plan: the form's pulse and the check's settings, "
+           "as korvex-cli check --plan reads them"));
+    plan->setPopupMode(QToolButton::InstantPopup);
+    auto* planMenu = new QMenu(plan);
+    planMenu->addAction(tr("Open Test Plan\u2026"), this, [this] { m_lab->askOpenTestPlan(); });
+    planMenu->addAction(tr("Save Test Plan\u2026"), this, [this] { m_lab->askSaveTestPlan(); });
+    plan->setMenu(planMenu);
     m_viewPulse = button("viewPulse", tr("Pulse"), true);
     m_viewRecord = button("viewRecord", tr("Record"), true);
     auto* views = new QButtonGroup(bar);

@@ -150,6 +150,10 @@ void SidePane::compensationFailed(const CompensationError& error) {
     m_shakerButton->setChecked(true);
 }
 
+std::optional<double> SidePane::preTime() {
+    return m_preview->preTime();
+}
+
 void SidePane::inputsChanged() {
     m_preview->markStale();
 }

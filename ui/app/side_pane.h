@@ -34,6 +34,7 @@ class SidePane : public QWidget, public FormPane {
     void clearPulse() override;
     std::optional<double> compensationRatio() override;
     void compensationFailed(const CompensationError& error) override;
+    std::optional<double> preTime() override;
     void inputsChanged() override;
     void nominalChanged(const NominalPulse& nominal) override;
     void openFile(const QString& path) override { openRecordFile(path); }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "pulse/number_text.h"
+#include "pulse/pre_time.h"
 #include "pulse/pulse_messages.h"
 #include "pulse/pulse_series.h"
 #include "pulse/time_history.h"
@@ -58,6 +59,19 @@ void OnCalculate(PulseForm& form, PulsePlatform& platform) {
             return;
         }
         computeCompensatedSeries(params, *compensation, pulseSeries);
+    }
+    if (const std::optional<double> preTime = platform.preTime()) {
+        std::string why;
+        const std::optional<int> pre = preTimeSamples(params, *preTime, &why);
+        if (!pre) {
+            platform.clearPulse();
+            platform.messageBox("Pre-time: " + why);
+            return;
+        }
+        const SamplePlan plan =
+            compensation ? SamplePlan{compensation->dt, compensation->count, compensation->cut}
+                         : planSamples(params);
+        padSeries(pulseSeries, *pre, plan, params.timeUnit);
     }
     platform.showPulse(params, pulseSeries);
 

@@ -49,6 +49,10 @@ class PulsePlatform {
     // The compensation cannot be laid out for these inputs: nothing is shown
     // or written, and the reason is told in a message of its own.
     virtual void compensationFailed(const CompensationError& error) { messageBox(error.what()); }
+    // Zeros before the pulse (or the compensated pulse's pre-pulse), in the
+    // form's time unit, as korvex-cli --pre-time pads them; none: no zeros.
+    // A value that is not a number of 0 or more refuses the press.
+    virtual std::optional<double> preTime() { return std::nullopt; }
 };
 
 // The message shown when the file is written; `fileName` has no folder.

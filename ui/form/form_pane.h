@@ -25,6 +25,8 @@ class FormPane {
     // The compensation for the next Calculate, and why it could not be laid out.
     virtual std::optional<double> compensationRatio() = 0;
     virtual void compensationFailed(const CompensationError& error) = 0;
+    // The pre-time for the next Calculate, in the form's time unit; none: no zeros.
+    virtual std::optional<double> preTime() { return std::nullopt; }
     // An input changed: the pulse shown is no longer the form's.
     virtual void inputsChanged() = 0;
     // The nominal pulse the form's inputs describe now.

@@ -65,6 +65,7 @@ class PreviewingPlatform : public PulsePlatform {
     void compensationFailed(const CompensationError& error) override {
         m_pane.compensationFailed(error);
     }
+    std::optional<double> preTime() override { return m_pane.preTime(); }
 
   private:
     PulsePlatform& m_platform;
@@ -169,6 +170,14 @@ void CPulseDlg::setNominalPulse(PulseType shape, double amplitude, double durati
     m_amplitude->setText(number(amplitude, 4));
     const double scale = timeUnitIndex() == 1 ? 1.0 : 1000.0;
     m_pulseDuration->setText(number(durationS * scale, 4));
+}
+
+void CPulseDlg::setNominal(PulseType shape, std::optional<double> amplitude,
+                           std::optional<double> duration, TimeUnit unit) {
+    m_pulseType->setCurrentRow(shape == PulseType::HalfSine ? 0 : 1);
+    m_timeUnit->setCurrentRow(unit == TimeUnit::Seconds ? 1 : 0);
+    if (amplitude) m_amplitude->setText(QString::fromStdString(shortestText(*amplitude)));
+    if (duration) m_pulseDuration->setText(QString::fromStdString(shortestText(*duration)));
 }
 
 void CPulseDlg::DoDataExchange() {

@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QIcon>
 
+#include <optional>
+
 #include "ui/form/about_box.h"
 #include "ui/form/calculate_command.h"
 #include "ui/widgets/nominal_pulse.h"
@@ -48,6 +50,10 @@ class CPulseDlg : public QDialog, public PulseForm {
     // Puts a pulse in the inputs (the amplitude and duration to four
     // digits, the duration in the form's unit); the panes hear of it as of typing.
     void setNominalPulse(PulseType shape, double amplitude, double durationS);
+    // A test plan's nominal typed into the form, as a person would: the
+    // form then pushes it to the pane. A value the plan lacks is left as it is.
+    void setNominal(PulseType shape, std::optional<double> amplitude,
+                    std::optional<double> duration, TimeUnit unit);
     // The form's own area, at the window's top left; the pane takes the rest.
     QSize formSize() const { return m_formSize; }
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "pulse/number_text.h"
 #include "ui/widgets/setting_rows.h"
 #include "ui/widgets/ui_text.h"
 
@@ -166,6 +167,23 @@ void CheckPanel::showRefusal(CheckField field, const QString& reason) {
 
 QString CheckPanel::message() const {
     return m_message->isHidden() ? QString() : m_message->text();
+}
+
+void CheckPanel::setSettings(const CheckSettings& s) {
+    const auto text = [](std::optional<double> v) {
+        return v ? QString::fromStdString(shortestText(*v)) : QString();
+    };
+    m_band->setText(text(s.band));
+    m_timeTolerance->setText(text(s.timeTolerance));
+    m_windowBefore->setText(text(s.windowBefore));
+    m_windowAfter->setText(text(s.windowAfter));
+    m_velocityTolerance->setText(text(s.velocityTolerance));
+    m_velocityBefore->setText(text(s.velocityBefore));
+    m_velocityAfter->setText(text(s.velocityAfter));
+    m_dbLow->setText(text(s.spectrum ? std::optional(s.spectrum->lowDb) : std::nullopt));
+    m_dbHigh->setText(text(s.spectrum ? std::optional(s.spectrum->highDb) : std::nullopt));
+    m_kept->hide();  // the plan's, not the last session's
+    apply();
 }
 
 void CheckPanel::apply() {

@@ -31,6 +31,9 @@ class CheckPanel : public QWidget {
     // A setting the check refused, marked, with the check's reason.
     void showRefusal(CheckField field, const QString& reason);
     QString message() const;
+    // A test plan's settings, as texts that read back as the same numbers;
+    // applied at once.
+    void setSettings(const CheckSettings& settings);
 
   signals:
     void changed();

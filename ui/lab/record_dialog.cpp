@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "pulse/number_text.h"
+#include "ui/lab/read_questions.h"
 #include "ui/widgets/ui_text.h"
 
 namespace korvex {
@@ -61,10 +62,12 @@ RecordDialog::RecordDialog(const QString& fileName, const RecordLayout& layout, 
     m_problem->setWordWrap(true);
 
     auto* form = new QFormLayout;
-    form->addRow(tr("Value column"), m_value);
-    form->addRow(tr("Time column"), m_time);
-    form->addRow(tr("Time unit"), units);
-    form->addRow(tr("Sample rate (Hz)"), m_rate);
+    // The labels a reader's message names the settings by.
+    const auto label = [](ReadSetting s) { return QString::fromStdString(windowSettingLabel(s)); };
+    form->addRow(label(ReadSetting::ValueColumn), m_value);
+    form->addRow(label(ReadSetting::TimeColumn), m_time);
+    form->addRow(label(ReadSetting::TimeUnit), units);
+    form->addRow(label(ReadSetting::Rate), m_rate);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Open | QDialogButtonBox::Cancel);
     m_open = buttons->button(QDialogButtonBox::Open);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -7,9 +7,12 @@
 #include <QSettings>
 #include <QTimer>
 
+#include "analysis/record/format_choice.h"
+#include "analysis/record/record_format.h"
 #include "pulse/file_target.h"
 #include "ui/charts/chart_export.h"
 #include "ui/lab/check_panel.h"
+#include "ui/lab/read_questions.h"
 #include "ui/lab/record_dialog.h"
 #include "ui/lab/record_layout.h"
 #include "ui/lab/record_pane.h"
@@ -64,24 +67,45 @@ void RecordLab::askOpenRecord() {
     QSettings settings = userSettings();
     const QString path = QFileDialog::getOpenFileName(
         m_window, tr("Open Record"), settings.value(QStringLiteral("record/folder")).toString(),
-        tr("Records (*.txt *.csv *.tsv *.dat);;All files (*)"));
+        recordFilter());
     if (path.isEmpty()) return;
     settings.setValue(QStringLiteral("record/folder"), QFileInfo(path).absolutePath());
     openRecordFile(path);
 }
 
 void RecordLab::openRecordFile(const QString& path) {
-    // The first lines only; a file that cannot be read is the reader's to report.
+    // The first bytes only; a file that cannot be read is the reader's to report.
     QFile file(path);
     QByteArray head;
-    if (file.open(QIODevice::ReadOnly)) head = file.read(64 * 1024);
-    const RecordLayout layout =
-        peekRecordLayout(std::string_view(head.constData(), static_cast<std::size_t>(head.size())));
-    std::optional<ReadOptions> options = decidedOptions(layout);
-    if (!options && layout.columns > 0) {
-        RecordDialog dialog(QFileInfo(path).fileName(), layout, m_window);
-        if (dialog.exec() != QDialog::Accepted) return;
-        options = dialog.options();
+    if (file.open(QIODevice::ReadOnly)) head = file.read(kSniffBytes);
+    const std::string_view bytes(head.constData(), static_cast<std::size_t>(head.size()));
+    const std::string name = QFile::encodeName(path).toStdString();
+    const RecordFormat* format = nullptr;
+    try {
+        format = &chooseRecordFormat(RecordInput{name, bytes}, recordFormats());
+    } catch (const RecordError&) {
+        // No format claims it: the reader says so in its own words.
+    }
+    std::optional<ReadOptions> options;
+    if (format != nullptr && format->name() != "text") {
+        const std::vector<ReadSetting> questions = format->sniff(bytes, name).questions;
+        if (!questions.empty()) {
+            const std::string_view title = format->title();
+            ReadQuestionsDialog dialog(
+                QFileInfo(path).fileName(),
+                QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())), questions,
+                m_window);
+            if (dialog.exec() != QDialog::Accepted) return;
+            options = dialog.options();
+        }
+    } else {
+        const RecordLayout layout = peekRecordLayout(bytes);
+        options = decidedOptions(layout);
+        if (!options && layout.columns > 0) {
+            RecordDialog dialog(QFileInfo(path).fileName(), layout, m_window);
+            if (dialog.exec() != QDialog::Accepted) return;
+            options = dialog.options();
+        }
     }
     openRecord(path, options.value_or(ReadOptions{}));
 }

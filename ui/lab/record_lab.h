@@ -43,6 +43,18 @@ class RecordLab : public QObject {
     // What a record is checked with now.
     CheckRequest checkRequest() const;
 
+    // Test plans: the form's nominal and the Check panel's settings, as
+    // korvex-cli check --plan reads them.
+    void askSaveTestPlan();
+    void askOpenTestPlan();
+    void saveTestPlan(const QString& path) const;  // throws FileError
+    // Fills the Check panel and the spectrum settings and emits planOpened
+    // for the form; "" or why the file was refused.
+    QString openTestPlan(const QString& path);
+
+  signals:
+    void planOpened(const TestPlan& plan);
+
   private:
     RecordPane* m_pane;
     CheckPanel* m_check;

@@ -1,14 +1,15 @@
-// The one place the window sniffs a text record: the first line that is not
-// blank or a comment, split as the reader splits it, to decide the columns and
-// time unit or to ask for them. When the reader offers its own layout peek,
-// peekRecordLayout is the one function to swap for it.
+// What the window makes of a text record's first line before reading it: the
+// reader's own peek (peekTextLayout), in the dialog's terms, and the options
+// when the file leaves nothing open.
 #pragma once
 
 #include <QStringList>
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
+#include "analysis/record/record_error.h"
 #include "analysis/record_reader.h"
 
 namespace korvex {
@@ -20,12 +21,12 @@ struct RecordLayout {
     bool ownFormat = false;                    // korvex's own time-history lines: seconds
     std::optional<RecordTimeUnit> headerUnit;  // what the time column's name says
     QString firstLine;                         // for the dialog
+    std::vector<ReadSetting> open;             // what the file leaves to ask
 };
 
 RecordLayout peekRecordLayout(std::string_view head);
 
-// The options when the layout leaves nothing open: two columns, time and
-// value, whose time unit the format or the header's name gives; else none.
+// The options when the layout leaves nothing open; else none.
 std::optional<ReadOptions> decidedOptions(const RecordLayout& layout);
 
 }  // namespace korvex

@@ -21,6 +21,7 @@
 #include "ui/charts/srs_chart.h"
 #include "ui/charts/trace_chart.h"
 #include "ui/lab/trust_strip.h"
+#include "ui/lab/read_questions.h"
 
 namespace korvex {
 
@@ -152,9 +153,10 @@ ChartView* RecordPane::spectrumView() const {
 void RecordPane::finish(const Result& result, const CheckRequest& request, bool opened) {
     if (result.error) {
         const RecordError& e = *result.error;
-        const QString reason = e.kind() == RecordError::Kind::Unreadable
-                                   ? tr("cannot read %1").arg(QString::fromLocal8Bit(e.what()))
-                                   : QString::fromLocal8Bit(e.what());
+        // Settings named by the dialog's labels, not korvex-cli's flags.
+        const QString message = QString::fromLocal8Bit(e.messageWith(windowSettingLabel).c_str());
+        const QString reason =
+            e.kind() == RecordError::Kind::Unreadable ? tr("cannot read %1").arg(message) : message;
         // The record shown stays, with spectra that may have been cut short.
         if (m_raw && m_srsPoints.empty()) startSpectra();
         emit openFailed(reason, e);

@@ -1,8 +1,10 @@
 #include "ui/preview/preview_pane.h"
 
+#include <QBoxLayout>
 #include <QChart>
 #include <QLabel>
 #include <QLegend>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -11,10 +13,12 @@
 #include <span>
 
 #include "analysis/pulse_figures.h"
+#include "pulse/number_text.h"
 #include "ui/charts/motion_charts.h"
 #include "ui/charts/srs_chart.h"
 #include "ui/charts/trace_chart.h"
 #include "ui/preview/pulse_text.h"
+#include "ui/widgets/setting_rows.h"
 #include "ui/widgets/srs_settings.h"
 
 namespace korvex {
@@ -80,7 +84,19 @@ QWidget* PreviewPane::makePulsePage() {
     QWidget* srsPage = chartPage(m_srs->view(), m_srs->readout());
     srsPage->layout()->addWidget(m_srsRow);
     m_tabs = new QTabWidget;
-    m_tabs->addTab(chartPage(m_time->view(), m_time->readout()), tr("Time history"));
+    // Zeros before the pulse, as a recorder's pre-trigger keeps: the next
+    // Calculate's, so typing marks the pulse shown as stale.
+    m_preTime = settingEdit("preTime", QStringLiteral("0"),
+                            tr("Zeros before the pulse (or a compensated pulse's pre-pulse), in "
+                               "the form's time unit, as korvex-cli --pre-time pads them"),
+                            54);
+    connect(m_preTime, &QLineEdit::textEdited, this, &PreviewPane::markStale);
+    QWidget* timePage = chartPage(m_time->view(), m_time->readout());
+    auto* preRow = settingRow({rowText(tr("Pre-time")), m_preTime,
+                               rowText(tr("in the form's time unit, before the pulse"))});
+    preRow->setContentsMargins(6, 0, 6, 0);
+    qobject_cast<QBoxLayout*>(timePage->layout())->addLayout(preRow);
+    m_tabs->addTab(timePage, tr("Time history"));
     m_tabs->addTab(srsPage, tr("Shock response spectrum"));
     m_motion = new MotionCharts;
     m_motionPage = m_motion;
@@ -113,6 +129,12 @@ QWidget* PreviewPane::makePulsePage() {
     pageLayout->addWidget(m_limits);
     pageLayout->addWidget(m_notes);
     return page;
+}
+
+std::optional<double> PreviewPane::preTime() const {
+    const std::string text = plain(m_preTime);
+    if (text.empty()) return std::nullopt;
+    return parseStrictNumber(text).value_or(std::nan(""));
 }
 
 PreviewPane::~PreviewPane() {

@@ -20,6 +20,7 @@
 #include "ui/widgets/ui_text.h"
 
 class QLabel;
+class QLineEdit;
 class QTabWidget;
 
 namespace korvex {
@@ -65,6 +66,9 @@ class PreviewPane : public QWidget {
     TraceChart* velocityChart() const;
     TraceChart* displacementChart() const;
     SpectrumSettingsRow* spectrumSettingsRow() const { return m_srsRow; }
+    // The Pre-time typed, for the next Calculate: none when empty, NaN when
+    // it does not read as a number (the command refuses it with the reason).
+    std::optional<double> preTime() const;
 
     // Zoom as the mouse asks (axis values; log10 units on the spectrum),
     // kept inside the whole view; and back to the whole view.
@@ -113,6 +117,7 @@ class PreviewPane : public QWidget {
     QString pulseTitle() const;
 
     SpectrumSettingsRow* m_srsRow = nullptr;
+    QLineEdit* m_preTime = nullptr;
     QLabel* m_stale = nullptr;
     QTabWidget* m_tabs = nullptr;
     QLabel* m_figures = nullptr;

@@ -68,6 +68,17 @@ SpectrumSettingsRow::SpectrumSettingsRow(QWidget* parent) : QWidget(parent) {
     }
 }
 
+void SpectrumSettingsRow::setSettings(const SrsSettings& s) {
+    const auto text = [](std::optional<double> v) {
+        return v ? QString::fromStdString(shortestText(*v)) : QString();
+    };
+    m_q->setText(text(s.q));
+    m_from->setText(text(s.fromHz));
+    m_to->setText(text(s.toHz));
+    m_perOctave->setText(text(s.perOctave));
+    read(std::nullopt);
+}
+
 std::optional<SrsSettings> SpectrumSettingsRow::parse(QString& problem, QLineEdit*& bad) const {
     SrsSettings s;
     // The same words as korvex-cli's, for the same settings.

@@ -27,6 +27,8 @@ class SpectrumSettingsRow : public QWidget {
     std::optional<SrsSettings> read(std::optional<double> intervalS);
     // Stores the texts as the next session's.
     void remember();
+    // A test plan's settings, as texts that read back as the same numbers.
+    void setSettings(const SrsSettings& settings);
     QString message() const;
 
   signals:

@@ -2,12 +2,17 @@
 // outcome and its words in the form's unit, and the record's layout peek.
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
+#include <QPushButton>
+
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "analysis/record/record_format.h"
 #include "pulse/number_text.h"
 #include "ui/lab/check_outcome.h"
+#include "ui/lab/read_questions.h"
 #include "ui/lab/record_layout.h"
 
 namespace korvex {
@@ -110,6 +115,48 @@ TEST(RecordLayout, FirstLineDecidesColumnsAndTimeUnitOrAsks) {
         if (o) {
             EXPECT_EQ(o->timeUnit, c.unit) << c.head;
         }
+    }
+}
+
+// Open's filter names every format with its patterns; a file's questions
+// become the options korvex-cli's flags would give, refused as it refuses them.
+TEST(ReadQuestions, FilterNamesEveryFormatAndAnswersBecomeOptions) {
+    const QStringList filter = recordFilter().split(";;");
+    ASSERT_EQ(filter.size(), static_cast<qsizetype>(recordFormats().size()) + 2);
+    EXPECT_TRUE(filter.front().startsWith("All records (*."));
+    EXPECT_EQ(filter.back(), "All files (*)");
+    const auto text = [](std::string_view v) {
+        return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
+    };
+    for (const RecordFormat* f : recordFormats()) {
+        const QString entry = text(f->title()) + " (" + text(f->patterns().front());
+        EXPECT_EQ(filter.filter(entry).size(), 1) << f->name();
+    }
+
+    ReadQuestionsDialog mat("t.mat", "MAT", {ReadSetting::ValueColumn, ReadSetting::RateVariable});
+    const auto field = [&](const char* name) { return mat.findChild<QLineEdit*>(name); };
+    ASSERT_NE(field("read_sample_rate"), nullptr);  // a rate serves where a variable is asked
+    const struct {
+        const char *column, *variable, *rate;
+        bool open;
+        std::string valueColumn, rateVariable, timeColumn;
+    } cases[] = {
+        {"", "", "", true, "", "", ""},         {"acc:2", "fs", "", true, "acc:2", "fs", ""},
+        {"", "", "2000", true, "", "", "none"}, {"", "fs", "2000", false, "", "", ""},
+        {"", "", "0", false, "", "", ""},
+    };
+    for (const auto& c : cases) {
+        field("read_value_column")->setText(c.column);
+        field("read_rate_variable")->setText(c.variable);
+        field("read_sample_rate")->setText(c.rate);
+        const bool open = mat.findChild<QPushButton*>("readOpen")->isEnabled();
+        EXPECT_EQ(open, c.open) << c.rate;
+        if (!open) continue;
+        const ReadOptions o = mat.options();
+        EXPECT_EQ(o.valueColumn, c.valueColumn);
+        EXPECT_EQ(o.rateVariable, c.rateVariable);
+        EXPECT_EQ(o.timeColumn, c.timeColumn);
+        EXPECT_EQ(o.rateHz.has_value(), c.timeColumn == "none");
     }
 }
 

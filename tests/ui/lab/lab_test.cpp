@@ -39,6 +39,8 @@
 #include "ui/form/pulse_dialog.h"
 #include "ui/form/qt_template.h"
 #include "ui/lab/check_panel.h"
+#include "ui/lab/read_questions.h"
+#include "ui/lab/record_lab.h"
 #include "ui/lab/record_pane.h"
 #include "ui/lab/record_trust.h"
 #include "ui/lab/shaker_panel.h"
@@ -72,17 +74,22 @@ QString cliLine(const CliRun& run) {
     return run.err.section('\n', 0, 0).remove(QRegularExpression("^korvex-cli: "));
 }
 
-// The same line with the settings it names worded as the window words
-// them: the reader's plain names where korvex-cli gives its flags.
+// The same line with the settings it names worded as the window words them:
+// the dialog's labels where korvex-cli gives its flags.
 QString windowLine(const CliRun& run) {
     QString line = cliLine(run);
-    for (const ReadSetting s : {ReadSetting::TimeColumn, ReadSetting::TimeUnit,
-                                ReadSetting::ValueColumn, ReadSetting::Rate}) {
-        const char* flag = s == ReadSetting::TimeColumn    ? "--time-column"
-                           : s == ReadSetting::TimeUnit    ? "--time-unit"
-                           : s == ReadSetting::ValueColumn ? "--column"
-                                                           : "--rate";
-        line.replace(QLatin1String(flag), QString::fromStdString(settingName(s)));
+    const struct {
+        const char* flag;
+        ReadSetting setting;
+    } flags[] = {{"--time-column", ReadSetting::TimeColumn},
+                 {"--time-unit", ReadSetting::TimeUnit},
+                 {"--column", ReadSetting::ValueColumn},
+                 {"--rate-variable", ReadSetting::RateVariable},
+                 {"--rate", ReadSetting::Rate},
+                 {"--segment", ReadSetting::Segment}};
+    for (const auto& f : flags) {
+        line.replace(QRegularExpression(QStringLiteral("%1\\b(?!-)").arg(f.flag)),
+                     QString::fromStdString(windowSettingLabel(f.setting)));
     }
     return line;
 }
@@ -372,6 +379,54 @@ TEST_F(LabTest, BadFilesAndCancelKeepThePaneAsItWas) {
     EXPECT_TRUE(pane->openMessage().isEmpty());
 }
 
+// A plan saved by the window, checked by korvex-cli check --plan, gives the
+// window's report; opened into a form and panel changed since, it brings
+// back the pulse and settings it holds.
+TEST_F(LabTest, TestPlansRoundTripThroughKorvexCli) {
+    const fs::path record = dir / "saw.csv";
+    writeRecord(record, PulseType::TerminalSawtooth, 0.004, 9);
+    form("50", "0.011", 1, 1);
+    setSetting("checkBand", "0.25");
+    setSetting("checkDbLow", "-3");
+    setSetting("checkDbHigh", "2.5");
+    setSetting("spectrumPerOctave", "6");
+    ASSERT_TRUE(open(record)) << pane->openMessage().toStdString();
+    waitIdle();
+    const fs::path plan = dir / "plan.json", report = dir / "report.json",
+                   cliReport = dir / "cli-report.json";
+    pane->lab()->saveTestPlan(QString::fromStdString(plan.string()));
+    pane->recordPane()->saveReport(QString::fromStdString(report.string()));
+    const CliRun run = cli({"check", QString::fromStdString(record.string()), "--plan",
+                            QString::fromStdString(plan.string()), "--report",
+                            QString::fromStdString(cliReport.string())});
+    EXPECT_EQ(run.status, pane->recordPane()->outcome().report->pass ? 0 : 3)
+        << run.err.toStdString();
+    EXPECT_EQ(readFile(report), readFile(cliReport));
+
+    form("20", "6", 0, 0);
+    for (const char* name : {"checkBand", "checkDbLow", "checkDbHigh", "spectrumPerOctave"}) {
+        setSetting(name, "");
+    }
+    EXPECT_EQ(pane->lab()->openTestPlan(QString::fromStdString(plan.string())), QString());
+    EXPECT_EQ(edit(IDC_AMPLITUDE)->text(), "50");
+    EXPECT_EQ(edit(IDC_PULSE_DURATION)->text(), "0.011");
+    EXPECT_EQ(list(IDC_TIME_UNIT)->currentRow(), 1);
+    EXPECT_EQ(list(IDC_PULSE_TYPE)->currentRow(), 1);
+    EXPECT_EQ(paneChild("checkBand")->text(), "0.25");
+    EXPECT_EQ(paneChild("checkDbLow")->text(), "-3");
+    EXPECT_EQ(paneChild("spectrumPerOctave")->text(), "6");
+    waitIdle();
+    pane->lab()->recheckRecord();
+    waitIdle();
+    pane->recordPane()->saveReport(QString::fromStdString(report.string()));
+    EXPECT_EQ(readFile(report), readFile(cliReport));
+    // A misspelt key is refused, naming it; nothing is changed.
+    std::ofstream(dir / "bad.json") << "{\"nominal\": {\"amplitud\": 3}}";
+    EXPECT_FALSE(
+        pane->lab()->openTestPlan(QString::fromStdString((dir / "bad.json").string())).isEmpty());
+    EXPECT_EQ(edit(IDC_AMPLITUDE)->text(), "50");
+}
+
 // With the shaker's compensation on, Calculate writes korvex-cli's
 // --compensation bytes; the limits exceeded are in the figures in its
 // words; a compensation that cannot be laid out says so in the pane only.
@@ -382,9 +437,10 @@ TEST_F(LabTest, CompensatedCalculateWritesKorvexCliBytes) {
         int unit, shape;
         const char *ratio, *amplitude, *pulse, *total, *rate;
         const char *stroke, *velocity;  // mm, m/s
+        const char* preTime;            // the pulse pane's
         QStringList args;
     } cases[] = {
-        {0, 0, "0.2", "50", "11", "100", "10", "25", "1", {}},
+        {0, 0, "0.2", "50", "11", "100", "10", "25", "1", "", {}},
         {1,
          1,
          "0.5",
@@ -394,7 +450,8 @@ TEST_F(LabTest, CompensatedCalculateWritesKorvexCliBytes) {
          "20000",
          "1.5",
          "0.4",
-         {"--unit", "s", "--shape", "terminal-sawtooth"}},
+         "0.0035",
+         {"--unit", "s", "--shape", "terminal-sawtooth", "--pre-time", "0.0035"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ratio);
@@ -403,6 +460,7 @@ TEST_F(LabTest, CompensatedCalculateWritesKorvexCliBytes) {
         setSetting("shakerRatio", c.ratio);
         setSetting("shakerStroke", c.stroke);
         setSetting("shakerVelocity", c.velocity);
+        setSetting("preTime", c.preTime);
         edit(IDC_AMPLITUDE)->setText(c.amplitude);
         edit(IDC_PULSE_DURATION)->setText(c.pulse);
         edit(IDC_TOTAL_DURATION)->setText(c.total);
@@ -585,6 +643,38 @@ TEST_F(LabTest, UseAsNominalFillsTheFormWithTheBetterFit) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !checked.isEmpty(); }, 20000));
     waitIdle();
     EXPECT_TRUE(pane->recordPane()->outcome().report->pass);
+}
+
+// The pulse pane's Pre-time pads Calculate's file with korvex-cli
+// --pre-time's zeros; one it refuses is refused in its words, nothing written.
+TEST_F(LabTest, PreTimePadsAsKorvexCliDoes) {
+    paneChild<QCheckBox>("shakerCompensation")->setChecked(false);  // as a session may leave it
+    form("50", "11", 0, 0);
+    edit(IDC_TOTAL_DURATION)->setText("40");
+    edit(IDC_SAMPLE_RATE)->setText("10");
+    const fs::path mine = dir / "mine.txt", theirs = dir / "theirs.txt";
+    const QStringList pulse{"--amplitude",      "50", "--pulse-duration", "11",
+                            "--total-duration", "40", "--sample-rate",    "10"};
+    for (const char* preTime : {"", "0", "5.05", "-1"}) {
+        SCOPED_TRACE(preTime);
+        setSetting("preTime", preTime);
+        std::filesystem::remove(mine);
+        platform.path = mine.string();
+        platform.messages.clear();
+        dlg->findChild<QPushButton*>(controlName(IDOK))->click();
+        QStringList args = pulse + QStringList{"--output", QString::fromStdString(theirs.string())};
+        if (*preTime != 0) args << "--pre-time" << preTime;
+        const CliRun run = cli(args);
+        if (run.status == 0) {
+            EXPECT_EQ(readFile(mine), readFile(theirs));
+        } else {
+            EXPECT_EQ(run.status, 2);
+            EXPECT_FALSE(fs::exists(mine));
+            ASSERT_EQ(platform.messages.size(), 1u);
+            EXPECT_EQ(platform.messages[0],
+                      cliLine(run).replace("--pre-time: ", "Pre-time: ").toStdString());
+        }
+    }
 }
 
 }  // namespace
