@@ -41,6 +41,7 @@ void SpectrumTest::showBand(const TargetCheck& check, const DbTolerance& band) {
     const auto worst = std::find_if(check.points.begin(), check.points.end(), [&](const auto& p) {
         return p.frequencyHz == check.worstFrequencyHz;
     });
+    m_srs->setMark(std::nullopt, QColor());
     if (worst != check.points.end()) {
         m_srs->setMark(QPointF(worst->frequencyHz, worst->achieved),
                        check.passed() ? QColor(0x2c, 0xa0, 0x2c) : QColor(0xb0, 0x00, 0x20));
@@ -48,6 +49,7 @@ void SpectrumTest::showBand(const TargetCheck& check, const DbTolerance& band) {
     m_srs->fitAll(hz.front(), hz.back());
     m_srs->setReadout(0, [points = check.points](std::size_t i) {
         const TargetPointCheck& p = points[i];
+        if (std::isnan(p.achieved)) return tr("target %1").arg(human(p.target));
         return tr("target %1, achieved %2, error %3 dB")
             .arg(human(p.target), human(p.achieved), human(p.errorDb, 3));
     });
@@ -64,6 +66,7 @@ void SpectrumTest::showDrive() {
     }
     m_srs->setCurve(1, hz, drive);
     m_srs->setCurve(2, {}, {});
+    showRecordLegend(false);
     showBand(r.check, m_settings.tolerance);
     m_verdict->hide();
 
@@ -128,6 +131,7 @@ void SpectrumTest::showRecord() {
         achieved.push_back(p.achieved);
     }
     m_srs->setCurve(2, hz, achieved);
+    showRecordLegend(true);
     showBand(c, m_done->settings.tolerance);
     const QString margin = tr("worst margin %1 dB at %2 Hz (error from %3 to %4 dB)")
                                .arg(human(c.worstMarginDb, 3), human(c.worstFrequencyHz, 5),

@@ -4,6 +4,8 @@
 #include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -65,14 +67,20 @@ SpectrumTest::SpectrumTest(QWidget* parent) : QWidget(parent) {
     m_srs->addCurve(tr("Drive, maximax"), QColor(0x1f, 0x77, 0xb4), 1.6);
     m_srs->addCurve(tr("Record, maximax"), QColor(0xd6, 0x27, 0x28), 1.6);
     m_srs->chart()->setTitle(tr("Shock response spectrum"));
+    showRecordLegend(false);
     m_drive = new TraceChart(tr("Drive"), this);
     m_drive->addTrace(tr("Drive"), QColor(0x1f, 0x77, 0xb4), 1.0);
     m_drive->setTimeUnit(1000.0, QStringLiteral("ms"));
     m_motion = new MotionCharts;
 
-    auto* right = new QSplitter(Qt::Vertical);
-    right->addWidget(m_drive->view());
-    right->addWidget(m_motion);
+    // The drive above its motion, each tall enough for its axis labels.
+    auto* right = new QWidget;
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(2);
+    rightLayout->addWidget(m_drive->view(), 2);
+    rightLayout->addWidget(m_drive->readout());
+    rightLayout->addWidget(m_motion, 3);
     auto* charts = new QSplitter(Qt::Horizontal);
     auto* left = new QWidget;
     auto* leftLayout = new QVBoxLayout(left);
@@ -96,9 +104,38 @@ SpectrumTest::SpectrumTest(QWidget* parent) : QWidget(parent) {
     layout->addWidget(m_verdict);
     layout->addWidget(charts, 1);
     m_status->setText(tr("Enter the target and the drive's rate and duration, then Synthesise."));
+    showTarget();
+}
+
+void SpectrumTest::showTarget() {
+    // Straight lines between breakpoints on log-log axes are the target
+    // itself: the chart is never empty while the target reads.
+    QString problem;
+    const auto target = m_form->target(problem);
+    const auto band = problem.isEmpty() ? m_form->tolerance(problem) : std::nullopt;
+    if (!target || !band) return;
+    TargetCheck check;
+    for (const TargetBreakpoint& p : target->points) {
+        check.points.push_back({p.frequencyHz, p.level, NAN, NAN, NAN});
+    }
+    m_srs->setCurve(1, {}, {});
+    m_srs->setCurve(2, {}, {});
+    showRecordLegend(false);
+    showBand(check, *band);
 }
 
 SpectrumTest::~SpectrumTest() = default;
+
+void SpectrumTest::showRecordLegend(bool on) {
+    // The record's curve is the chart's last series; no record, no legend entry.
+    const QList<QAbstractSeries*> series = m_srs->chart()->series();
+    for (QAbstractSeries* one : series) {
+        if (one->name() != tr("Record, maximax")) continue;
+        for (QLegendMarker* marker : m_srs->chart()->legend()->markers(one)) {
+            marker->setVisible(on);
+        }
+    }
+}
 
 void SpectrumTest::setBusy(bool busy, const QString& what) {
     m_busy = busy;

@@ -54,6 +54,8 @@ class SpectrumTest : public QWidget {
     void showDrive();
     void showRecord();
     void showBand(const TargetCheck& check, const DbTolerance& band);
+    void showRecordLegend(bool on);
+    void showTarget();
     void setBusy(bool busy, const QString& what = QString());
     void askSaveDrive();
     void askCheckRecord();
