@@ -7,11 +7,11 @@
 #include <string_view>
 
 #include "analysis/srs_table.h"
+#include "analysis/synthesis/drive_file.h"
 #include "analysis/synthesis/synthesis.h"
 #include "cli/output_files.h"
 #include "cli/target_arguments.h"
 #include "pulse/number_text.h"
-#include "pulse/time_history.h"
 
 namespace korvex::cli {
 namespace {
@@ -94,22 +94,6 @@ SynthesizeOptions validate(const CLI::App& app, const SynthesizeArguments& a) {
                             {"--srs", o.srs},
                             {"--motion", o.motion.motion}});
     return o;
-}
-
-// time_s,acceleration and one line per sample, shortest round-trip numbers:
-// every bit of the drive, so that it still ends at rest when read back.
-void writeCsv(OutputSink& sink, const std::vector<double>& drive, double interval) {
-    std::string text = "time_s,acceleration\n";
-    for (std::size_t i = 0; i < drive.size(); ++i) {
-        text += shortestText(static_cast<double>(i) * interval);
-        text += ',';
-        text += shortestText(drive[i]);
-        text += '\n';
-        if (text.size() > (1 << 16) || i + 1 == drive.size()) {
-            sink.write(text.data(), text.size());
-            text.clear();
-        }
-    }
 }
 
 std::string summaryJson(const SynthesizeOptions& o, const SynthesisResult& r) {
@@ -204,14 +188,8 @@ int runSynthesize(const CLI::App& app, const SynthesizeArguments& a) {
     bool ok = true;
     if (!o.output.empty()) {
         ok &= writeOutput(o.output, [&](OutputSink& sink) {
-            if (o.format == "csv") return writeCsv(sink, r.drive, r.intervalS);
-            writeSampledTimeHistory(sink, static_cast<int>(r.drive.size()),
-                                    [&](int first, int end, double* t, double* v) {
-                                        for (int i = first; i < end; ++i) {
-                                            t[i - first] = static_cast<double>(i) * r.intervalS;
-                                            v[i - first] = r.drive[static_cast<std::size_t>(i)];
-                                        }
-                                    });
+            writeDrive(sink, r.drive, r.intervalS,
+                       o.format == "csv" ? DriveFormat::Csv : DriveFormat::TimeHistory);
         });
     }
     if (!o.summary.empty()) {

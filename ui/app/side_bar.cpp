@@ -12,6 +12,7 @@
 #include "ui/lab/record_lab.h"
 #include "ui/lab/shaker_panel.h"
 #include "ui/preview/preview_pane.h"
+#include "ui/spectrum/spectrum_test.h"
 
 namespace korvex {
 
@@ -81,6 +82,20 @@ QWidget* SidePane::makeBar() {
     connect(m_checkButton, &QToolButton::toggled, this, [this](bool on) {
         m_check->setVisible(on);
         updateDock();
+    });
+    QToolButton* spectrum = button("spectrumTest", tr("Spectrum Test"), false);
+    spectrum->setToolTip(
+        tr("A shaker drive for a required shock response spectrum, and a "
+           "record checked against it, in a window of its own"));
+    connect(spectrum, &QToolButton::clicked, this, [this] {
+        auto* test = findChild<SpectrumTest*>();
+        if (test == nullptr) {
+            test = new SpectrumTest(this);
+            test->setWindowFlag(Qt::Window);
+            test->resize(1300, 720);
+        }
+        test->show();
+        test->raise();
     });
     m_shakerButton = button("shaker", tr("Shaker"), true);
     m_shakerButton->setToolTip(tr("Compensation, amplitude unit and the shaker's limits"));
