@@ -12,7 +12,7 @@
 #include "ui/lab/record_lab.h"
 #include "ui/lab/shaker_panel.h"
 #include "ui/preview/preview_pane.h"
-#include "ui/spectrum/spectrum_test.h"
+#include "ui/drive/drive_window.h"
 
 namespace korvex {
 

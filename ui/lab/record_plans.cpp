@@ -13,7 +13,7 @@
 #include "ui/charts/chart_export.h"
 #include "ui/lab/check_panel.h"
 #include "ui/lab/record_lab.h"
-#include "ui/widgets/spectrum_settings.h"
+#include "ui/widgets/srs_settings.h"
 #include "ui/widgets/ui_text.h"
 
 namespace korvex {

@@ -11,8 +11,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "ui/spectrum/spectrum_test.h"
-#include "ui/spectrum/synthesis_form.h"
+#include "ui/drive/drive_window.h"
+#include "ui/drive/synthesis_form.h"
 
 namespace korvex {
 namespace {

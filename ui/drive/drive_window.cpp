@@ -1,4 +1,4 @@
-#include "ui/spectrum/spectrum_test.h"
+#include "ui/drive/drive_window.h"
 
 #include <QFileDialog>
 #include <QFutureWatcher>
@@ -13,10 +13,10 @@
 
 #include "analysis/record_reader.h"
 #include "ui/charts/motion_charts.h"
-#include "ui/charts/spectrum_chart.h"
+#include "ui/charts/srs_chart.h"
 #include "ui/charts/trace_chart.h"
-#include "ui/spectrum/spectrum_job.h"
-#include "ui/spectrum/synthesis_form.h"
+#include "ui/drive/drive_job.h"
+#include "ui/drive/synthesis_form.h"
 #include "ui/widgets/ui_text.h"
 
 namespace korvex {

@@ -1,4 +1,4 @@
-#include "ui/spectrum/synthesis_form.h"
+#include "ui/drive/synthesis_form.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "analysis/synthesis/synthesis.h"
-#include "ui/spectrum/spectrum_test.h"
+#include "ui/drive/drive_window.h"
 
 namespace korvex {
 
