@@ -12,12 +12,12 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include "analysis/record_reader.h"
-#include "ui/charts/motion_charts.h"
-#include "ui/charts/srs_chart.h"
-#include "ui/charts/trace_chart.h"
+#include "plot/charts/motion_charts.h"
+#include "plot/charts/srs_chart.h"
+#include "plot/charts/trace_chart.h"
 #include "ui/drive/drive_job.h"
 #include "ui/drive/synthesis_form.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 

@@ -12,7 +12,7 @@
 
 #include "pulse/number_text.h"
 #include "ui/widgets/setting_rows.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 namespace {

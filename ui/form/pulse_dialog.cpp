@@ -21,7 +21,7 @@
 #include "pulse/number_text.h"
 #include "ui/form/form_pane.h"
 #include "ui/form/qt_template.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 namespace {

@@ -14,7 +14,7 @@
 #include "analysis/condition/conditioning.h"
 #include "analysis/record_reader.h"
 #include "analysis/tolerance_check.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 

@@ -16,7 +16,7 @@
 
 #include "pulse/number_text.h"
 #include "ui/lab/read_questions.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 

@@ -10,14 +10,14 @@
 #include "analysis/record/format_choice.h"
 #include "analysis/record/record_format.h"
 #include "pulse/file_target.h"
-#include "ui/charts/chart_export.h"
+#include "plot/charts/chart_export.h"
 #include "ui/lab/check_panel.h"
 #include "ui/lab/read_questions.h"
 #include "ui/lab/record_dialog.h"
 #include "ui/lab/record_layout.h"
 #include "ui/lab/record_pane.h"
 #include "ui/widgets/srs_settings.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 

@@ -17,9 +17,9 @@
 
 #include "analysis/check_json.h"
 #include "pulse/file_sink.h"
-#include "ui/charts/motion_charts.h"
-#include "ui/charts/srs_chart.h"
-#include "ui/charts/trace_chart.h"
+#include "plot/charts/motion_charts.h"
+#include "plot/charts/srs_chart.h"
+#include "plot/charts/trace_chart.h"
 #include "ui/lab/trust_strip.h"
 #include "ui/lab/read_questions.h"
 

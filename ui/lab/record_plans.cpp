@@ -10,11 +10,11 @@
 
 #include "analysis/check/test_plan.h"
 #include "pulse/file_sink.h"
-#include "ui/charts/chart_export.h"
+#include "plot/charts/chart_export.h"
 #include "ui/lab/check_panel.h"
 #include "ui/lab/record_lab.h"
 #include "ui/widgets/srs_settings.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 

@@ -7,9 +7,9 @@
 
 #include <cmath>
 
-#include "ui/charts/motion_charts.h"
-#include "ui/charts/srs_chart.h"
-#include "ui/charts/trace_chart.h"
+#include "plot/charts/motion_charts.h"
+#include "plot/charts/srs_chart.h"
+#include "plot/charts/trace_chart.h"
 #include "ui/lab/record_pane.h"
 
 namespace korvex {

@@ -5,9 +5,9 @@
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include "ui/charts/motion_charts.h"
-#include "ui/charts/srs_chart.h"
-#include "ui/charts/trace_chart.h"
+#include "plot/charts/motion_charts.h"
+#include "plot/charts/srs_chart.h"
+#include "plot/charts/trace_chart.h"
 #include "ui/lab/record_pane.h"
 #include "ui/lab/trust_strip.h"
 

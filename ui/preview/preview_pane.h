@@ -16,8 +16,8 @@
 #include "pulse/compensation.h"
 #include "pulse/input_notes.h"
 #include "pulse/pulse_series.h"
-#include "ui/charts/chart_view.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/charts/chart_view.h"
+#include "plot/plot_text.h"
 
 class QLabel;
 class QLineEdit;

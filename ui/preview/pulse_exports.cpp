@@ -13,9 +13,9 @@
 #include "analysis/srs_table.h"
 #include "pulse/file_target.h"
 #include "pulse/number_text.h"
-#include "ui/charts/chart_export.h"
-#include "ui/charts/srs_chart.h"
-#include "ui/charts/trace_chart.h"
+#include "plot/charts/chart_export.h"
+#include "plot/charts/srs_chart.h"
+#include "plot/charts/trace_chart.h"
 #include "ui/preview/preview_pane.h"
 #include "ui/preview/pulse_text.h"
 

@@ -7,7 +7,7 @@
 
 #include "analysis/pulse_figures.h"
 #include "pulse/pulse_series.h"
-#include "ui/charts/srs_chart.h"
+#include "plot/charts/srs_chart.h"
 #include "ui/preview/preview_pane.h"
 #include "ui/widgets/srs_settings.h"
 

@@ -10,7 +10,7 @@
 #include "analysis/motion.h"
 #include "analysis/pulse_figures.h"
 #include "pulse/compensation.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 

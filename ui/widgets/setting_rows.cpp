@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "pulse/number_text.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 namespace {

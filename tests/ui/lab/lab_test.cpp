@@ -35,7 +35,7 @@
 #include "pulse/pulse_series.h"
 #include "ui/app/main_window.h"
 #include "ui/app/side_pane.h"
-#include "ui/charts/trace_chart.h"
+#include "plot/charts/trace_chart.h"
 #include "ui/form/pulse_dialog.h"
 #include "ui/form/qt_template.h"
 #include "ui/lab/check_panel.h"

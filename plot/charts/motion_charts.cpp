@@ -1,4 +1,4 @@
-#include "ui/charts/motion_charts.h"
+#include "plot/charts/motion_charts.h"
 
 #include <QBoxLayout>
 #include <QChart>
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ui/charts/trace_chart.h"
+#include "plot/charts/trace_chart.h"
 
 namespace korvex {
 

@@ -1,4 +1,4 @@
-#include "ui/charts/srs_chart.h"
+#include "plot/charts/srs_chart.h"
 
 #include <QAreaSeries>
 #include <QCategoryAxis>
@@ -12,9 +12,9 @@
 #include <cmath>
 #include <tuple>
 
-#include "ui/charts/axis_ticks.h"
-#include "ui/charts/nearest.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/charts/axis_ticks.h"
+#include "plot/charts/nearest.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 namespace {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
-#include "ui/charts/axis_ticks.h"
-#include "ui/charts/nearest.h"
+#include "plot/charts/axis_ticks.h"
+#include "plot/charts/nearest.h"
 
 namespace korvex {
 namespace {

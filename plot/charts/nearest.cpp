@@ -1,4 +1,4 @@
-#include "ui/charts/nearest.h"
+#include "plot/charts/nearest.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 #include <QApplication>
 #include <QLabel>

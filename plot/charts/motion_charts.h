@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "analysis/motion.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 class QBoxLayout;
 

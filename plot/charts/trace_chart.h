@@ -13,7 +13,7 @@
 #include <span>
 #include <vector>
 
-#include "ui/charts/chart_view.h"
+#include "plot/charts/chart_view.h"
 
 class QAreaSeries;
 class QChart;

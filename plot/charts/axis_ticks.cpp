@@ -1,4 +1,4 @@
-#include "ui/charts/axis_ticks.h"
+#include "plot/charts/axis_ticks.h"
 
 #include <QCategoryAxis>
 #include <QChart>
@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 

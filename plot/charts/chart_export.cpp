@@ -1,4 +1,4 @@
-#include "ui/charts/chart_export.h"
+#include "plot/charts/chart_export.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -15,8 +15,8 @@
 #include <algorithm>
 
 #include "pulse/file_sink.h"
-#include "ui/charts/chart_view.h"
-#include "ui/widgets/ui_text.h"
+#include "plot/charts/chart_view.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 

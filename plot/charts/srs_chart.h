@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "ui/charts/chart_view.h"
+#include "plot/charts/chart_view.h"
 
 class QAreaSeries;
 class QCategoryAxis;

@@ -1,4 +1,4 @@
-#include "ui/charts/chart_view.h"
+#include "plot/charts/chart_view.h"
 
 #include <QGraphicsEllipseItem>
 #include <QLabel>
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ui/widgets/ui_text.h"
+#include "plot/plot_text.h"
 
 namespace korvex {
 
