@@ -17,11 +17,11 @@
 #include <exception>
 #include <memory>
 
+#include "plot/plot_text.h"
 #include "pulse/file_sink.h"
 #include "pulse/number_text.h"
 #include "ui/form/form_pane.h"
 #include "ui/form/qt_template.h"
-#include "plot/plot_text.h"
 
 namespace korvex {
 namespace {
@@ -153,31 +153,6 @@ void CPulseDlg::placePanes() {
         m_underForm->setGeometry(0, m_formSize.height(), m_formSize.width(),
                                  height() - m_formSize.height());
     }
-}
-
-NominalPulse CPulseDlg::nominalPulse() {
-    NominalPulse n;
-    n.unit = timeUnitIndex() == 1 ? TimeUnit::Seconds : TimeUnit::Milliseconds;
-    n.pulse.shape = static_cast<PulseType>(pulseTypeIndex());
-    n.pulse.amplitude = parseLeadingNumber(amplitudeText());
-    n.duration = parseLeadingNumber(pulseDurationText());
-    n.pulse.durationS = n.duration * (n.unit == TimeUnit::Milliseconds ? 0.001 : 1.0);
-    return n;
-}
-
-void CPulseDlg::setNominalPulse(PulseType shape, double amplitude, double durationS) {
-    m_pulseType->setCurrentRow(static_cast<int>(shape));
-    m_amplitude->setText(number(amplitude, 4));
-    const double scale = timeUnitIndex() == 1 ? 1.0 : 1000.0;
-    m_pulseDuration->setText(number(durationS * scale, 4));
-}
-
-void CPulseDlg::setNominal(PulseType shape, std::optional<double> amplitude,
-                           std::optional<double> duration, TimeUnit unit) {
-    m_pulseType->setCurrentRow(shape == PulseType::HalfSine ? 0 : 1);
-    m_timeUnit->setCurrentRow(unit == TimeUnit::Seconds ? 1 : 0);
-    if (amplitude) m_amplitude->setText(QString::fromStdString(shortestText(*amplitude)));
-    if (duration) m_pulseDuration->setText(QString::fromStdString(shortestText(*duration)));
 }
 
 void CPulseDlg::DoDataExchange() {
