@@ -35,7 +35,9 @@ QList<QPointF> points(const std::vector<double>& x, const std::vector<double>& y
 
 SpectrumChart::SpectrumChart(QObject* parent) : QObject(parent) {
     m_chart = new QChart;
-    m_chart->setMargins(QMargins(4, 4, 4, 4));
+    // Room on the right for half of a five-digit decade label ("10000") set
+    // on the plot's edge, which the chart would otherwise cut.
+    m_chart->setMargins(QMargins(4, 4, 20, 4));
     tightChart(m_chart);
     std::tie(m_x, m_y) = addSpectrumAxes(m_chart);
     m_chart->legend()->setAlignment(Qt::AlignBottom);
