@@ -29,11 +29,10 @@ const RecordFormat& chooseRecordFormat(const RecordInput& input,
     }
     const std::size_t nul = head.find('\0');
     if (best != nullptr && (confidence >= 10 || nul == std::string_view::npos)) return *best;
-    const std::string what =
-        nul != std::string_view::npos
-            ? "not a record korvex reads: a NUL byte at byte " + std::to_string(nul + 1) +
-                  " (binary data, or text in UTF-16)"
-            : "not a record korvex reads";
+    const std::string what = nul != std::string_view::npos
+                                 ? "not a record korvex reads: a NUL byte at byte " +
+                                       std::to_string(nul + 1) + " (binary data, or text in UTF-16)"
+                                 : "not a record korvex reads";
     throw RecordError(RecordError::Kind::Input, input.path, 0, 0,
                       what + "; korvex reads " + formatsText(formats));
 }

@@ -14,9 +14,9 @@
 
 #include <algorithm>
 
-#include "pulse/file_sink.h"
 #include "plot/charts/chart_view.h"
 #include "plot/plot_text.h"
+#include "pulse/file_sink.h"
 
 namespace korvex {
 

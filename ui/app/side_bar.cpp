@@ -8,11 +8,11 @@
 #include <QToolButton>
 
 #include "ui/app/side_pane.h"
+#include "ui/drive/drive_window.h"
 #include "ui/lab/check_panel.h"
 #include "ui/lab/record_lab.h"
 #include "ui/lab/shaker_panel.h"
 #include "ui/preview/preview_pane.h"
-#include "ui/drive/drive_window.h"
 
 namespace korvex {
 

@@ -8,15 +8,15 @@
 
 #include <cmath>
 
-#include "pulse/file_sink.h"
-#include "pulse/file_target.h"
-#include "pulse/number_text.h"
 #include "plot/charts/motion_charts.h"
 #include "plot/charts/srs_chart.h"
 #include "plot/charts/trace_chart.h"
+#include "plot/plot_text.h"
+#include "pulse/file_sink.h"
+#include "pulse/file_target.h"
+#include "pulse/number_text.h"
 #include "ui/drive/drive_job.h"
 #include "ui/drive/synthesis_form.h"
-#include "plot/plot_text.h"
 
 namespace korvex {
 namespace {

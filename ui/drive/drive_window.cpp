@@ -15,9 +15,9 @@
 #include "plot/charts/motion_charts.h"
 #include "plot/charts/srs_chart.h"
 #include "plot/charts/trace_chart.h"
+#include "plot/plot_text.h"
 #include "ui/drive/drive_job.h"
 #include "ui/drive/synthesis_form.h"
-#include "plot/plot_text.h"
 
 namespace korvex {
 

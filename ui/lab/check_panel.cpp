@@ -11,9 +11,9 @@
 
 #include <algorithm>
 
+#include "plot/plot_text.h"
 #include "pulse/number_text.h"
 #include "ui/widgets/setting_rows.h"
-#include "plot/plot_text.h"
 
 namespace korvex {
 

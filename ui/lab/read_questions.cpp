@@ -13,8 +13,8 @@
 #include <optional>
 
 #include "analysis/record/record_format.h"
-#include "pulse/number_text.h"
 #include "plot/plot_text.h"
+#include "pulse/number_text.h"
 
 namespace korvex {
 

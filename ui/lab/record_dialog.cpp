@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "plot/plot_text.h"
 #include "pulse/number_text.h"
 #include "ui/lab/read_questions.h"
-#include "plot/plot_text.h"
 
 namespace korvex {
 

@@ -9,15 +9,15 @@
 
 #include "analysis/record/format_choice.h"
 #include "analysis/record/record_format.h"
-#include "pulse/file_target.h"
 #include "plot/charts/chart_export.h"
+#include "plot/plot_text.h"
+#include "pulse/file_target.h"
 #include "ui/lab/check_panel.h"
 #include "ui/lab/read_questions.h"
 #include "ui/lab/record_dialog.h"
 #include "ui/lab/record_layout.h"
 #include "ui/lab/record_pane.h"
 #include "ui/widgets/srs_settings.h"
-#include "plot/plot_text.h"
 
 namespace korvex {
 

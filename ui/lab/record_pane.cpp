@@ -16,12 +16,12 @@
 #include <cmath>
 
 #include "analysis/check_json.h"
-#include "pulse/file_sink.h"
 #include "plot/charts/motion_charts.h"
 #include "plot/charts/srs_chart.h"
 #include "plot/charts/trace_chart.h"
-#include "ui/lab/trust_strip.h"
+#include "pulse/file_sink.h"
 #include "ui/lab/read_questions.h"
+#include "ui/lab/trust_strip.h"
 
 namespace korvex {
 

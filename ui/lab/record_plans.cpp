@@ -9,12 +9,12 @@
 #include <string>
 
 #include "analysis/check/test_plan.h"
-#include "pulse/file_sink.h"
 #include "plot/charts/chart_export.h"
+#include "plot/plot_text.h"
+#include "pulse/file_sink.h"
 #include "ui/lab/check_panel.h"
 #include "ui/lab/record_lab.h"
 #include "ui/widgets/srs_settings.h"
-#include "plot/plot_text.h"
 
 namespace korvex {
 

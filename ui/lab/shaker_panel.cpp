@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "plot/plot_text.h"
 #include "pulse/number_text.h"
 #include "ui/widgets/setting_rows.h"
-#include "plot/plot_text.h"
 
 namespace korvex {
 

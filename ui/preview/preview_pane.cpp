@@ -13,10 +13,10 @@
 #include <span>
 
 #include "analysis/pulse_figures.h"
-#include "pulse/number_text.h"
 #include "plot/charts/motion_charts.h"
 #include "plot/charts/srs_chart.h"
 #include "plot/charts/trace_chart.h"
+#include "pulse/number_text.h"
 #include "ui/preview/pulse_text.h"
 #include "ui/widgets/setting_rows.h"
 #include "ui/widgets/srs_settings.h"

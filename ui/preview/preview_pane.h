@@ -13,11 +13,11 @@
 
 #include "analysis/motion.h"
 #include "analysis/srs.h"
+#include "plot/charts/chart_view.h"
+#include "plot/plot_text.h"
 #include "pulse/compensation.h"
 #include "pulse/input_notes.h"
 #include "pulse/pulse_series.h"
-#include "plot/charts/chart_view.h"
-#include "plot/plot_text.h"
 
 class QLabel;
 class QLineEdit;

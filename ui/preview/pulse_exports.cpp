@@ -11,11 +11,11 @@
 #include "analysis/pulse_figures.h"
 #include "analysis/series_reduction.h"
 #include "analysis/srs_table.h"
-#include "pulse/file_target.h"
-#include "pulse/number_text.h"
 #include "plot/charts/chart_export.h"
 #include "plot/charts/srs_chart.h"
 #include "plot/charts/trace_chart.h"
+#include "pulse/file_target.h"
+#include "pulse/number_text.h"
 #include "ui/preview/preview_pane.h"
 #include "ui/preview/pulse_text.h"
 

@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "analysis/pulse_figures.h"
-#include "pulse/pulse_series.h"
 #include "plot/charts/srs_chart.h"
+#include "pulse/pulse_series.h"
 #include "ui/preview/preview_pane.h"
 #include "ui/widgets/srs_settings.h"
 

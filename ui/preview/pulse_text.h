@@ -9,8 +9,8 @@
 
 #include "analysis/motion.h"
 #include "analysis/pulse_figures.h"
-#include "pulse/compensation.h"
 #include "plot/plot_text.h"
+#include "pulse/compensation.h"
 
 namespace korvex {
 

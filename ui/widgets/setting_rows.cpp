@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
-#include "pulse/number_text.h"
 #include "plot/plot_text.h"
+#include "pulse/number_text.h"
 
 namespace korvex {
 namespace {

@@ -9,9 +9,9 @@
 
 #include <utility>
 
+#include "plot/plot_text.h"
 #include "pulse/number_text.h"
 #include "ui/widgets/setting_rows.h"
-#include "plot/plot_text.h"
 
 namespace korvex {
 namespace {

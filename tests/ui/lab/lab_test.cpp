@@ -30,12 +30,12 @@
 #include <iterator>
 
 #include "analysis/record/record_error.h"
+#include "plot/charts/trace_chart.h"
 #include "pulse/file_sink.h"
 #include "pulse/number_text.h"
 #include "pulse/pulse_series.h"
 #include "ui/app/main_window.h"
 #include "ui/app/side_pane.h"
-#include "plot/charts/trace_chart.h"
 #include "ui/form/pulse_dialog.h"
 #include "ui/form/qt_template.h"
 #include "ui/lab/check_panel.h"
